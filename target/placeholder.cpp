@@ -1,0 +1,1 @@
+// Filled by registration, attach and detach.

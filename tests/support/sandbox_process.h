@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace devir::testing {
+
+/// A private devir-sandbox for one test binary: a temporary data folder (seeded with the
+/// small sample unless told otherwise), `serve --port 0` as a child process on loopback, and
+/// cleanup (SIGTERM, wait, remove the folder) in the destructor.
+class SandboxProcess {
+ public:
+  struct Options {
+    bool seed = true;             ///< run `devir-sandbox seed` first
+    std::string sample = "small";
+    int browser_port = 0;         ///< 0: no SQL Server Browser; 1434 for instance lookups
+    std::string instance = "SQLEXPRESS";
+    std::vector<std::string> logins;  ///< "user:password"; empty: the default sa:qolvanet
+  };
+
+  SandboxProcess();
+  explicit SandboxProcess(Options options);
+  ~SandboxProcess();
+  SandboxProcess(const SandboxProcess&) = delete;
+  SandboxProcess& operator=(const SandboxProcess&) = delete;
+
+  /// Starts serve again after Stop(), on a new port, with the same data folder.
+  void Start();
+  /// Stops the server (SIGTERM) and waits for it.
+  void Stop();
+  /// Kills the server at once (SIGKILL), as a crash would.
+  void Kill();
+
+  int Port() const noexcept { return port_; }
+  /// "127.0.0.1,PORT": a data source the client and the window accept.
+  std::string DataSource() const;
+  const std::filesystem::path& DataDir() const noexcept { return data_dir_; }
+  /// Path of the devir-sandbox executable.
+  static std::filesystem::path Executable();
+
+  /// Runs `devir-sandbox ARGS...` to completion and returns its exit code.
+  static int RunTool(const std::vector<std::string>& args);
+
+ private:
+  Options options_;
+  std::filesystem::path data_dir_;
+  int pid_ = -1;
+  int port_ = 0;
+};
+
+}  // namespace devir::testing
