@@ -56,6 +56,10 @@ class Engine {
   std::unique_ptr<Session> Login(const std::string& user, const std::string& password,
                                  const std::string& database);
 
+  /// Opens a trusted in-process session (no login check), for seeding and templates.
+  /// Throws SqlError 4060 for an unknown database.
+  std::unique_ptr<Session> OpenSession(const std::string& database);
+
   const std::filesystem::path& DataDir() const;
 
  private:
