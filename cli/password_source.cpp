@@ -1,0 +1,76 @@
+#include "cli/password_source.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <conio.h>
+#include <io.h>
+#else
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace devir::cli {
+namespace {
+
+bool StdinIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdin)) != 0;
+#else
+  return isatty(STDIN_FILENO) != 0;
+#endif
+}
+
+// Reads one line from the terminal with echo switched off, restoring the terminal after.
+std::string PromptWithoutEcho(const char* prompt) {
+  std::cerr << prompt << std::flush;
+  std::string line;
+#ifdef _WIN32
+  for (int c = _getch(); c != '\r' && c != '\n' && c != EOF; c = _getch()) {
+    if (c == '\b') {
+      if (!line.empty()) line.pop_back();
+    } else {
+      line.push_back(static_cast<char>(c));
+    }
+  }
+#else
+  termios saved{};
+  const bool have_terminal = tcgetattr(STDIN_FILENO, &saved) == 0;
+  if (have_terminal) {
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  std::getline(std::cin, line);
+  if (have_terminal) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+#endif
+  std::cerr << '\n';
+  return line;
+}
+
+}  // namespace
+
+std::string ReadPassword(const std::optional<std::string>& password_file) {
+  if (password_file) {
+    std::ifstream in(*password_file, std::ios::binary);
+    if (!in) {
+      throw std::runtime_error("cannot read the password file " + *password_file + ": " +
+                               std::strerror(errno));
+    }
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+  }
+  if (const char* env = std::getenv("DEVIR_PASSWORD")) return env;
+  if (StdinIsTerminal()) return PromptWithoutEcho("Password: ");
+  throw std::runtime_error(
+      "no password: give --password-file FILE or DEVIR_PASSWORD, or run on a terminal");
+}
+
+}  // namespace devir::cli

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace devir::cli {
+
+/// The password from, in this order: the file (its first line, without the line break), the
+/// environment variable DEVIR_PASSWORD, a prompt without echo when stdin is a terminal.
+/// Throws std::runtime_error with the reason when none gives one.
+std::string ReadPassword(const std::optional<std::string>& password_file);
+
+}  // namespace devir::cli

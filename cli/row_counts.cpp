@@ -1,0 +1,28 @@
+#include "cli/row_counts.h"
+
+#include "db/query.h"
+
+namespace devir::cli {
+
+const std::vector<std::string>& CarriedTables() {
+  static const std::vector<std::string> tables = {
+      "STOK",       "STOKHAREKET", "DEPO",       "HESAPKODU",  "DUZEYKODU1",
+      "DUZEYKODU2", "DUZEYKODU3",  "DUZEYKODU4", "DUZEYKODU5",
+  };
+  return tables;
+}
+
+std::vector<std::pair<std::string, long long>> CountRows(db::Connection& connection) {
+  std::vector<std::pair<std::string, long long>> counts;
+  db::Query query(connection);
+  for (const std::string& table : CarriedTables()) {
+    // The names come from the fixed list above, never from input.
+    query.SetSql("SELECT COUNT(*) AS N FROM " + table);
+    query.Open();
+    counts.emplace_back(table, static_cast<long long>(query.FieldAt(0).AsFloat()));
+    query.Close();
+  }
+  return counts;
+}
+
+}  // namespace devir::cli
