@@ -8,9 +8,13 @@ namespace sandbox {
 /// An error as SQL Server reports it in an ERROR token: message number, state, severity
 /// (class) and text. line is the 1-based line within the batch, 0 when not set yet.
 struct SqlError : std::runtime_error {
-  SqlError(int number, int severity, int state, std::string message, int line = 0)
+  SqlError(int number_in, int severity_in, int state_in, const std::string& message,
+           int line_in = 0)
       : std::runtime_error(message),
-        number(number), severity(severity), state(state), line(line) {}
+        number(number_in),
+        severity(severity_in),
+        state(state_in),
+        line(line_in) {}
   int number;
   int severity;
   int state;
