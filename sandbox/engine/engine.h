@@ -64,7 +64,7 @@ class Engine {
 
  private:
   std::unique_ptr<Catalog> catalog_;
-  std::vector<Login> logins_;
+  std::vector<struct Login> logins_;  // "struct": the method Login hides the type here
 };
 
 }  // namespace sandbox

@@ -1,0 +1,171 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "sandbox/engine/catalog.h"
+#include "sandbox/engine/convert.h"
+#include "sandbox/engine/database_file.h"
+#include "sandbox/engine/engine.h"
+#include "sandbox/engine/query_context.h"
+#include "sandbox/engine/select_translator.h"
+#include "sandbox/engine/statements.h"
+
+namespace sandbox {
+
+/// A column of the current row of stmt in the stored form of type.
+Value ReadColumnValue(sqlite3_stmt* stmt, int column, const ColumnType& type);
+
+/// The session behind Engine::Login / OpenSession: parses each batch, runs its statements
+/// on the SQLite files of the databases it uses and reports through the sink.
+class SessionImpl final : public Session {
+ public:
+  /// Opens database (already checked to exist). Throws SqlError 4060 when it cannot be used.
+  SessionImpl(Catalog& catalog, const std::string& database, std::string login, int spid);
+  ~SessionImpl() override;
+
+  void ExecuteBatch(const std::string& sql, ResultSink& sink) override;
+  void BeginTransaction(ResultSink& sink) override;
+  void CommitTransaction(ResultSink& sink) override;
+  void RollbackTransaction(ResultSink& sink) override;
+  const std::string& CurrentDatabase() const override { return database_; }
+  std::uint64_t TransactionDescriptor() const override { return descriptor_; }
+
+ private:
+  /// What happens to the rest of the batch after a statement.
+  enum class Flow { kContinue, kStopBatch };
+  /// Thrown when the client cancelled; the batch ends without further tokens.
+  struct Cancelled {};
+  /// Thrown out of IF and blocks when an inner statement ends the batch.
+  struct StopBatch {};
+  /// A statement's result: row count for DONE, or none.
+  struct Done {
+    long long rows = -1;
+    bool send = true;  ///< false for IF and blocks, whose inner statements report
+  };
+
+  // Batch flow (session.cpp)
+  Flow Run(const Statement& statement);
+  void Validate(const std::vector<StatementPtr>& statements);
+  void ValidateOne(const Statement& statement, bool& schema_may_change);
+  Done Execute(const Statement& statement);
+  void ReportError(const SqlError& error);
+  Flow AfterError(int number);
+  SqlError MapSqliteError(const std::string& message, int code, TokenRange range);
+  [[noreturn]] void ThrowSqlite(const SqliteError& error, TokenRange range);
+
+  // Databases and transactions (session.cpp)
+  DatabaseFile& Current();
+  DatabaseFile& FileOf(const std::string& database);  ///< empty: the current one
+  DatabaseFile& Open(const std::string& database);
+  void CloseUnused();
+  void EnsureTransaction(DatabaseFile& file);
+  template <typename Body>
+  void Write(DatabaseFile& file, Body&& body);
+  void BeginTran();
+  void CommitTran();
+  void RollbackTran();
+  void AbortOnCancel();
+  QueryContext Context();
+  std::optional<SystemValue> SystemValueOf(const std::string& name);
+  std::optional<VirtualTable> VirtualTableOf(const std::string& schema, const std::string& name);
+  DateFormat ConvertDateFormat() const;
+
+  // SELECT, PRINT, IF (session_query.cpp)
+  long long ExecSelect(TokenRange range);
+  bool EvaluateCondition(TokenRange condition);
+  void ExecPrint(const PrintStatement& print);
+  void AttachDatabases(const std::vector<std::string>& databases);
+  std::vector<ResultColumn> ResultColumns(sqlite3_stmt* stmt, const TranslatedQuery& query,
+                                          bool has_row);
+
+  // INSERT, UPDATE, DELETE (session_dml.cpp)
+  long long ExecInsert(const InsertStatement& insert);
+  std::vector<std::vector<std::optional<Scalar>>> SelectRows(TokenRange range, size_t columns,
+                                                             bool column_list);
+  long long ExecUpdate(const UpdateStatement& update);
+  long long ExecDelete(const DeleteStatement& del);
+  const TableDef& ResolveTable(const ObjectName& name, DatabaseFile** file);
+  Value DefaultValue(const ColumnDef& column, const TableDef& table, DatabaseFile& file);
+  std::string QualifiedTable(const DatabaseFile& file, const TableDef& table) const;
+
+  // DDL, SET, USE, EXEC (session_ddl.cpp)
+  void ExecCreateTable(const CreateTableStatement& create);
+  void ExecCreateIndex(const CreateIndexStatement& create);
+  void ExecDropTable(const DropTableStatement& drop);
+  void ExecDropIndex(const DropIndexStatement& drop);
+  void ExecCreateDatabase(const CreateDatabaseStatement& create);
+  void ExecDropDatabase(const DropDatabaseStatement& drop);
+  void ExecUse(const UseStatement& use, int line);
+  void ExecSet(const SetStatement& set);
+  void ExecProcedure(const ExecStatement& exec);
+  void ExecTransaction(const TransactionStatement& statement);
+
+  Catalog& catalog_;
+  std::string database_;
+  std::string login_;
+  int spid_;
+  std::map<std::string, std::unique_ptr<DatabaseFile>> files_;  ///< by upper-case name
+
+  // SET options and state
+  enum class DateOrder { kMdy, kDmy, kYmd, kYdm, kMyd, kDym };
+  DateOrder date_order_ = DateOrder::kMdy;
+  std::string language_ = "us_english";
+  bool xact_abort_ = false;
+  bool nocount_ = false;
+  int lock_timeout_ms_ = 30000;
+  std::set<std::string> identity_insert_;  ///< upper-case table names
+  int trancount_ = 0;
+  std::uint64_t descriptor_ = 0;
+  long long rowcount_ = 0;
+  int last_error_ = 0;
+  std::optional<std::int64_t> last_identity_;
+
+  // The batch being run.
+  std::vector<Token> tokens_;
+  ResultSink* sink_ = nullptr;
+  int statement_line_ = 1;
+};
+
+template <typename Body>
+inline void SessionImpl::Write(DatabaseFile& file, Body&& body) {
+  SqliteDb& db = file.Db();
+  EnsureTransaction(file);
+  if (db.InTransaction()) {
+    db.Exec("SAVEPOINT devir_statement");
+    try {
+      body();
+      db.Exec("RELEASE devir_statement");
+    } catch (...) {
+      try {
+        db.Exec("ROLLBACK TO devir_statement; RELEASE devir_statement");
+      } catch (...) {
+      }
+      throw;
+    }
+    return;
+  }
+  try {
+    db.Exec("BEGIN IMMEDIATE");
+  } catch (const SqliteError& e) {
+    if (e.IsBusy()) throw SqlError(1222, 16, 51, "Lock request time out period exceeded.");
+    throw;
+  }
+  try {
+    body();
+    db.Exec("COMMIT");
+  } catch (...) {
+    try {
+      db.Exec("ROLLBACK");
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+}  // namespace sandbox

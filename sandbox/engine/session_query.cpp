@@ -1,0 +1,283 @@
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "sandbox/engine/constant_eval.h"
+#include "sandbox/engine/select_translator.h"
+#include "sandbox/engine/session_impl.h"
+#include "sandbox/engine/sql_messages.h"
+#include "sandbox/engine/type_inference.h"
+
+namespace sandbox {
+namespace {
+
+constexpr int kProgressSteps = 20000;
+
+int Progress(void* data) {
+  auto* sink = static_cast<ResultSink*>(data);
+  return sink->Cancelled() ? 1 : 0;
+}
+
+// Installs the cancel check on a connection for the life of one statement.
+class ProgressGuard {
+ public:
+  ProgressGuard(sqlite3* db, ResultSink* sink) : db_(db) {
+    sqlite3_progress_handler(db_, kProgressSteps, Progress, sink);
+  }
+  ~ProgressGuard() { sqlite3_progress_handler(db_, 0, nullptr, nullptr); }
+  ProgressGuard(const ProgressGuard&) = delete;
+  ProgressGuard& operator=(const ProgressGuard&) = delete;
+
+ private:
+  sqlite3* db_;
+};
+
+std::string FormatDecimal(double value, int scale) {
+  char buffer[400];
+  std::snprintf(buffer, sizeof buffer, "%.*f", scale, value);
+  std::string text = buffer;
+  if (text[0] == '-') {
+    bool zero = text.find_first_not_of("-0.") == std::string::npos;
+    if (zero) text.erase(0, 1);
+  }
+  return text;
+}
+
+// An exact decimal text brought to the given scale (digits cut or zeros added).
+std::string Rescale(const std::string& text, int scale) {
+  size_t dot = text.find('.');
+  std::string whole = dot == std::string::npos ? text : text.substr(0, dot);
+  std::string fraction = dot == std::string::npos ? std::string() : text.substr(dot + 1);
+  if (static_cast<int>(fraction.size()) > scale) {
+    return FormatDecimal(std::strtod(text.c_str(), nullptr), scale);
+  }
+  fraction.append(static_cast<size_t>(scale) - fraction.size(), '0');
+  return scale > 0 ? whole + "." + fraction : whole;
+}
+
+}  // namespace
+
+Value ReadColumnValue(sqlite3_stmt* stmt, int column, const ColumnType& type) {
+  int storage = sqlite3_column_type(stmt, column);
+  if (storage == SQLITE_NULL) return std::monostate{};
+  auto text = [&]() {
+    const unsigned char* p = sqlite3_column_text(stmt, column);
+    if (!p) return std::string();
+    return std::string(reinterpret_cast<const char*>(p),
+                       static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+  };
+  SqlType t = type.type;
+  if (IsIntegerType(t)) {
+    if (storage == SQLITE_FLOAT) {
+      return static_cast<std::int64_t>(std::trunc(sqlite3_column_double(stmt, column)));
+    }
+    if (storage == SQLITE_TEXT)
+      return static_cast<std::int64_t>(std::strtoll(text().c_str(), nullptr, 10));
+    std::int64_t v = sqlite3_column_int64(stmt, column);
+    return t == SqlType::Bit ? std::int64_t{v != 0} : v;
+  }
+  if (t == SqlType::Real || t == SqlType::Float) {
+    if (storage == SQLITE_TEXT) return std::strtod(text().c_str(), nullptr);
+    return sqlite3_column_double(stmt, column);
+  }
+  if (IsExactNumericType(t)) {
+    int scale = t == SqlType::Money || t == SqlType::SmallMoney ? 4 : type.scale;
+    if (storage == SQLITE_INTEGER) {
+      return Rescale(std::to_string(sqlite3_column_int64(stmt, column)), scale);
+    }
+    if (storage == SQLITE_FLOAT) return FormatDecimal(sqlite3_column_double(stmt, column), scale);
+    return Rescale(text(), scale);
+  }
+  if (IsBinaryType(t)) {
+    const void* p = sqlite3_column_blob(stmt, column);
+    int size = sqlite3_column_bytes(stmt, column);
+    if (!p) return Blob{};
+    return Blob{std::string(static_cast<const char*>(p), static_cast<size_t>(size))};
+  }
+  return text();
+}
+
+namespace {
+
+ColumnType RuntimeType(sqlite3_stmt* stmt, int column, bool has_row) {
+  ColumnType type;
+  int storage = has_row ? sqlite3_column_type(stmt, column) : SQLITE_NULL;
+  switch (storage) {
+    case SQLITE_INTEGER: {
+      std::int64_t v = sqlite3_column_int64(stmt, column);
+      type.type = v > 2147483647LL || v < -2147483648LL ? SqlType::BigInt : SqlType::Int;
+      break;
+    }
+    case SQLITE_FLOAT:
+      type.type = SqlType::Float;
+      break;
+    case SQLITE_TEXT:
+      type.type = SqlType::NVarChar;
+      type.length = sqlite3_column_bytes(stmt, column) > 4000 ? ColumnType::kMax : 4000;
+      break;
+    case SQLITE_BLOB:
+      type.type = SqlType::VarBinary;
+      type.length = sqlite3_column_bytes(stmt, column) > 8000 ? ColumnType::kMax : 8000;
+      break;
+    default:
+      type.type = SqlType::Int;
+      break;
+  }
+  return type;
+}
+
+}  // namespace
+
+void SessionImpl::AttachDatabases(const std::vector<std::string>& databases) {
+  SqliteDb& db = Current().Db();
+  for (const std::string& name : databases) {
+    std::optional<DatabaseEntry> entry = catalog_.Find(name);
+    if (!entry) throw DatabaseNotFound(name);
+    SqliteStmt list = db.Prepare("SELECT 1 FROM pragma_database_list WHERE name = ?");
+    list.BindText(1, entry->name);
+    if (list.Step()) continue;
+    db.Exec("ATTACH DATABASE " + QuoteText(entry->data_file.string()) + " AS " +
+            QuoteIdent(entry->name));
+  }
+}
+
+std::vector<ResultColumn> SessionImpl::ResultColumns(sqlite3_stmt* stmt,
+                                                     const TranslatedQuery& query, bool has_row) {
+  int count = sqlite3_column_count(stmt);
+  std::vector<ResultColumn> columns(static_cast<size_t>(count));
+  QueryContext context = Context();
+  TypeInference inference(tokens_, context);
+  const QueryShape& shape = query.shape;
+  // Which select-list item each result column comes from (-1: from a * expansion).
+  std::vector<int> item_of(static_cast<size_t>(count), -1);
+  std::vector<std::string> star_of(static_cast<size_t>(count));  // qualifier of a * column
+  size_t stars = 0;
+  for (const SelectItem& item : shape.items) stars += item.star ? 1 : 0;
+  if (stars == 0 && shape.items.size() == static_cast<size_t>(count)) {
+    for (int c = 0; c < count; ++c) item_of[c] = c;
+  } else if (stars == 1) {
+    int star_width = count - static_cast<int>(shape.items.size() - 1);
+    int c = 0;
+    for (size_t k = 0; k < shape.items.size() && c < count; ++k) {
+      if (shape.items[k].star) {
+        for (int w = 0; w < star_width && c < count; ++w) {
+          star_of[c++] = shape.items[k].star_qualifier;
+        }
+      } else {
+        item_of[c++] = static_cast<int>(k);
+      }
+    }
+  }
+  for (int c = 0; c < count; ++c) {
+    ResultColumn& column = columns[c];
+    const char* name = sqlite3_column_name(stmt, c);
+    column.name = name ? name : "";
+    const char* table = sqlite3_column_table_name(stmt, c);
+    const char* origin = sqlite3_column_origin_name(stmt, c);
+    const char* schema = sqlite3_column_database_name(stmt, c);
+    InferredType type;
+    if (table && origin) {
+      std::string database = schema && std::string(schema) != "main" ? schema : "";
+      type = inference.TableColumn(database, table, origin);
+      if (type.known) {
+        const TableDef* def = context.find_table(database, table);
+        int index = def ? def->FindColumn(origin) : -1;
+        column.identity = index >= 0 && def->columns[index].identity;
+      }
+    }
+    if (!type.known && item_of[c] >= 0) type = inference.ItemType(shape, item_of[c]);
+    if (!type.known && item_of[c] < 0 && stars == 1) {
+      type = inference.StarColumn(shape, star_of[c], column.name);
+    }
+    if (type.known) {
+      column.type = type.type;
+      column.nullable = type.nullable;
+    } else {
+      column.type = RuntimeType(stmt, c, has_row);
+      column.nullable = true;
+    }
+  }
+  return columns;
+}
+
+long long SessionImpl::ExecSelect(TokenRange range) {
+  QueryContext context = Context();
+  SelectTranslator translator(tokens_, context);
+  TranslatedQuery query = translator.Query(range);
+  AttachDatabases(query.databases);
+  DatabaseFile& file = Current();
+  EnsureTransaction(file);
+  SqliteStmt stmt;
+  try {
+    stmt = file.Db().Prepare(query.sql);
+  } catch (const SqliteError& e) {
+    ThrowSqlite(e, range);
+  }
+  ProgressGuard guard(file.Db().Get(), sink_);
+  auto step = [&]() {
+    try {
+      return stmt.Step();
+    } catch (const SqliteError& e) {
+      ThrowSqlite(e, range);
+    }
+  };
+  bool has_row = step();
+  std::vector<ResultColumn> columns = ResultColumns(stmt.Get(), query, has_row);
+  sink_->Columns(columns);
+  long long rows = 0;
+  Row row(columns.size());
+  while (has_row) {
+    if (sink_->Cancelled()) throw Cancelled{};
+    for (size_t c = 0; c < columns.size(); ++c) {
+      row[c] = ReadColumnValue(stmt.Get(), static_cast<int>(c), columns[c].type);
+    }
+    sink_->RowData(row);
+    ++rows;
+    has_row = step();
+  }
+  return rows;
+}
+
+bool SessionImpl::EvaluateCondition(TokenRange condition) {
+  QueryContext context = Context();
+  SelectTranslator translator(tokens_, context);
+  std::string sql = "SELECT CASE WHEN " + translator.Expression(condition) + " THEN 1 ELSE 0 END";
+  AttachDatabases(translator.Databases());
+  DatabaseFile& file = Current();
+  EnsureTransaction(file);
+  try {
+    SqliteStmt stmt = file.Db().Prepare(sql);
+    return stmt.Step() && stmt.Int(0) != 0;
+  } catch (const SqliteError& e) {
+    ThrowSqlite(e, condition);
+  }
+}
+
+void SessionImpl::ExecPrint(const PrintStatement& print) {
+  ConstantEvaluator evaluator(tokens_, ConvertDateFormat(),
+                              [this](const std::string& name) -> std::optional<Scalar> {
+                                std::optional<SystemValue> value = SystemValueOf(name);
+                                if (!value) return std::nullopt;
+                                return ScalarFromValue(value->value, value->type);
+                              });
+  Scalar value = evaluator.Evaluate(print.expr);
+  std::string text;
+  switch (value.kind) {
+    case Scalar::Kind::kNull:
+      text = "";
+      break;
+    case Scalar::Kind::kInt:
+      text = std::to_string(value.int_value);
+      break;
+    case Scalar::Kind::kFloat:
+      text = ValueToText(value.float_value, ColumnType{SqlType::Float});
+      break;
+    default:
+      text = value.text;
+      break;
+  }
+  sink_->Info(0, 1, 0, text, statement_line_);
+}
+
+}  // namespace sandbox

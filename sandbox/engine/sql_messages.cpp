@@ -1,0 +1,332 @@
+#include "sandbox/engine/sql_messages.h"
+
+#include <cstring>
+
+#include "sandbox/engine/tsql_lexer.h"
+
+namespace sandbox {
+
+SqlError IncorrectSyntax(const std::string& near, int line) {
+  if (IsReservedWord(near)) {
+    return SqlError(156, 15, 1, "Incorrect syntax near the keyword '" + near + "'.", line);
+  }
+  return SqlError(102, 15, 1, "Incorrect syntax near '" + near + "'.", line);
+}
+
+SqlError IncorrectSyntaxAtEnd(int line) {
+  return SqlError(102, 15, 1, "Incorrect syntax near ')'.", line);
+}
+
+SqlError UnclosedQuote(const std::string& rest, int line) {
+  return SqlError(105, 15, 1, "Unclosed quotation mark after the character string '" + rest + "'.",
+                  line);
+}
+
+SqlError MissingEndComment(int line) {
+  return SqlError(113, 15, 1, "Missing end comment mark '*/'.", line);
+}
+
+SqlError MustDeclareVariable(const std::string& name) {
+  return SqlError(137, 15, 2, "Must declare the scalar variable \"" + name + "\".");
+}
+
+SqlError InvalidObjectName(const std::string& name) {
+  return SqlError(208, 16, 1, "Invalid object name '" + name + "'.");
+}
+
+SqlError InvalidColumnName(const std::string& name) {
+  return SqlError(207, 16, 1, "Invalid column name '" + name + "'.");
+}
+
+SqlError MultiPartNotBound(const std::string& name) {
+  return SqlError(4104, 16, 1, "The multi-part identifier \"" + name + "\" could not be bound.");
+}
+
+SqlError AmbiguousColumn(const std::string& name) {
+  return SqlError(209, 16, 1, "Ambiguous column name '" + name + "'.");
+}
+
+SqlError MoreColumnsThanValues() {
+  return SqlError(109, 15, 1,
+                  "There are more columns in the INSERT statement than values specified in the "
+                  "VALUES clause. The number of values in the VALUES clause must match the number "
+                  "of columns specified in the INSERT statement.");
+}
+
+SqlError FewerColumnsThanValues() {
+  return SqlError(110, 15, 1,
+                  "There are fewer columns in the INSERT statement than values specified in the "
+                  "VALUES clause. The number of values in the VALUES clause must match the number "
+                  "of columns specified in the INSERT statement.");
+}
+
+SqlError ColumnCountMismatch() {
+  return SqlError(213, 16, 1,
+                  "Column name or number of supplied values does not match table definition.");
+}
+
+SqlError RowValueCountMismatch() {
+  return SqlError(10709, 16, 1,
+                  "The number of columns for each row in a table value constructor must be the "
+                  "same.");
+}
+
+SqlError TooManyRowValues() {
+  return SqlError(10738, 15, 1,
+                  "The number of row value expressions in the INSERT statement exceeds the "
+                  "maximum allowed number of 1000 row values.");
+}
+
+SqlError ColumnListedTwice(const std::string& column) {
+  return SqlError(264, 16, 1,
+                  "The column name '" + column +
+                      "' is specified more than once in the SET clause or column list of an "
+                      "INSERT. A column cannot be assigned more than one value in the same clause. "
+                      "Modify the clause to make sure that a column is updated only once. If this "
+                      "statement updates or inserts columns into a view, column aliasing can "
+                      "conceal the duplication in your code.");
+}
+
+SqlError NullNotAllowed(const std::string& column, const std::string& qualified_table,
+                        const std::string& verb) {
+  return SqlError(515, 16, 2,
+                  "Cannot insert the value NULL into column '" + column + "', table '" +
+                      qualified_table + "'; column does not allow nulls. " + verb + " fails.");
+}
+
+SqlError IdentityInsertOff(const std::string& table) {
+  return SqlError(544, 16, 1,
+                  "Cannot insert explicit value for identity column in table '" + table +
+                      "' when IDENTITY_INSERT is set to OFF.");
+}
+
+SqlError ExplicitTimestamp() {
+  return SqlError(273, 16, 1,
+                  "Cannot insert an explicit value into a timestamp column. Use INSERT with a "
+                  "column list to exclude the timestamp column, or insert a DEFAULT into the "
+                  "timestamp column.");
+}
+
+SqlError CannotUpdateIdentity(const std::string& column) {
+  return SqlError(8102, 16, 1, "Cannot update identity column '" + column + "'.");
+}
+
+SqlError CannotUpdateTimestamp() {
+  return SqlError(272, 16, 1, "Cannot update a timestamp column.");
+}
+
+SqlError DuplicateKey(bool primary, const std::string& constraint, const std::string& table,
+                      const std::string& key) {
+  return SqlError(2627, 14, 1,
+                  std::string("Violation of ") + (primary ? "PRIMARY KEY" : "UNIQUE KEY") +
+                      " constraint '" + constraint + "'. Cannot insert duplicate key in object '" +
+                      table + "'. The duplicate key value is (" + key + ").");
+}
+
+SqlError DuplicateIndexKey(const std::string& table, const std::string& index,
+                           const std::string& key) {
+  return SqlError(2601, 14, 1,
+                  "Cannot insert duplicate key row in object '" + table + "' with unique index '" +
+                      index + "'. The duplicate key value is (" + key + ").");
+}
+
+SqlError ObjectExists(const std::string& name) {
+  return SqlError(2714, 16, 6, "There is already an object named '" + name + "' in the database.");
+}
+
+SqlError UnknownType(int column_number, const std::string& type) {
+  return SqlError(2715, 16, 6,
+                  "Column, parameter, or variable #" + std::to_string(column_number) +
+                      ": Cannot find data type " + type + ".");
+}
+
+SqlError MultiplePrimaryKeys(const std::string& table) {
+  return SqlError(8110, 16, 0,
+                  "Cannot add multiple PRIMARY KEY constraints to table '" + table + "'.");
+}
+
+SqlError MultipleIdentity(const std::string& table) {
+  return SqlError(2744, 16, 2,
+                  "Multiple identity columns specified for table '" + table +
+                      "'. Only one identity column per table is allowed.");
+}
+
+SqlError DuplicateColumnName(const std::string& column) {
+  return SqlError(2705, 16, 3,
+                  "Column names in each table must be unique. Column name '" + column +
+                      "' in table is specified more than once.");
+}
+
+SqlError IndexExists(const std::string& index, const std::string& table) {
+  return SqlError(1913, 16, 1,
+                  "The operation failed because an index or statistics with name '" + index +
+                      "' already exists on table '" + table + "'.");
+}
+
+SqlError CannotDropTable(const std::string& name) {
+  return SqlError(3701, 11, 5,
+                  "Cannot drop the table '" + name +
+                      "', because it does not exist or you do not have permission.");
+}
+
+SqlError CannotDropIndex(const std::string& name) {
+  return SqlError(3701, 11, 7,
+                  "Cannot drop the index '" + name +
+                      "', because it does not exist or you do not have permission.");
+}
+
+SqlError CannotDropDatabase(const std::string& name) {
+  return SqlError(3701, 11, 1,
+                  "Cannot drop the database '" + name +
+                      "', because it does not exist or you do not have permission.");
+}
+
+SqlError DatabaseInUseDrop(const std::string& name) {
+  return SqlError(3702, 16, 4,
+                  "Cannot drop database \"" + name + "\" because it is currently in use.");
+}
+
+SqlError DatabaseInUseDetach(const std::string& name) {
+  return SqlError(3703, 16, 2,
+                  "Cannot detach the database '" + name + "' because it is currently in use.");
+}
+
+SqlError DatabaseNotFound(const std::string& name) {
+  return SqlError(
+      911, 16, 1,
+      "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
+}
+
+SqlError DatabaseExists(const std::string& name) {
+  return SqlError(1801, 16, 3,
+                  "Database '" + name + "' already exists. Choose a different database name.");
+}
+
+SqlError CannotOpenPhysicalFile(const std::string& path, int os_error) {
+  // SQL Server prints the Windows error number and text; map the common POSIX errors onto
+  // the Windows ones a client expects.
+  int number = os_error;
+  std::string text;
+  if (os_error == ENOENT || os_error == ENOTDIR) {
+    number = 2;
+    text = "The system cannot find the file specified.";
+  } else if (os_error == EACCES || os_error == EPERM) {
+    number = 5;
+    text = "Access is denied.";
+  } else if (os_error == EBUSY) {
+    number = 32;
+    text = "The process cannot access the file because it is being used by another process.";
+  } else {
+    text = std::strerror(os_error);
+    text += ".";
+  }
+  std::string n = std::to_string(number);
+  return SqlError(5120, 16, 101,
+                  "Unable to open the physical file \"" + path + "\". Operating system error " + n +
+                      ": \"" + n + "(" + text + ")\".");
+}
+
+SqlError CreateDatabaseFailed() {
+  return SqlError(1802, 16, 4,
+                  "CREATE DATABASE failed. Some file names listed could not be created. Check "
+                  "related errors.");
+}
+
+SqlError FileExists(const std::string& path) {
+  return SqlError(5170, 16, 1,
+                  "Cannot create file '" + path +
+                      "' because it already exists. Change the file path or the file name, and "
+                      "retry the operation.");
+}
+
+SqlError NotADatabaseFile(const std::string& path) {
+  return SqlError(5172, 16, 15,
+                  "The header for file '" + path +
+                      "' is not a valid database file header. The FILE SIZE property is "
+                      "incorrect.");
+}
+
+SqlError DetachUnknownDatabase(const std::string& name) {
+  return SqlError(15010, 16, 1,
+                  "The database '" + name +
+                      "' does not exist. Supply a valid database name. To see available "
+                      "databases, use sys.databases.");
+}
+
+SqlError SystemDatabase(const std::string& name) {
+  return SqlError(3708, 16, 2,
+                  "Cannot drop the database '" + name + "' because it is a system database.");
+}
+
+SqlError CommitWithoutBegin() {
+  return SqlError(3902, 16, 1,
+                  "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+}
+
+SqlError RollbackWithoutBegin() {
+  return SqlError(3903, 16, 1,
+                  "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+}
+
+SqlError StoredProcedureNotFound(const std::string& name) {
+  return SqlError(2812, 16, 62, "Could not find stored procedure '" + name + "'.");
+}
+
+SqlError ProcedureArgumentMissing(const std::string& procedure, const std::string& parameter) {
+  return SqlError(201, 16, 4,
+                  "Procedure or function '" + procedure + "' expects parameter '" + parameter +
+                      "', which was not supplied.");
+}
+
+SqlError TooManyArguments(const std::string& procedure) {
+  return SqlError(8144, 16, 2,
+                  "Procedure or function " + procedure + " has too many arguments specified.");
+}
+
+SqlError LockTimeout() {
+  return SqlError(1222, 16, 51, "Lock request time out period exceeded.");
+}
+
+SqlError LoginFailed(const std::string& user) {
+  return SqlError(18456, 14, 1, "Login failed for user '" + user + "'.");
+}
+
+SqlError CannotOpenLoginDatabase(const std::string& name) {
+  return SqlError(
+      4060, 11, 1,
+      "Cannot open database \"" + name + "\" requested by the login. The login failed.");
+}
+
+SqlError NestedTooDeeply() {
+  return SqlError(191, 15, 1,
+                  "Some part of your SQL statement is nested too deeply. Rewrite the query or "
+                  "break it up into smaller queries.");
+}
+
+SqlError DivideByZero() {
+  return SqlError(8134, 16, 1, "Divide by zero error encountered.");
+}
+
+SqlError InvalidFunction(const std::string& name) {
+  return SqlError(195, 15, 10, "'" + name + "' is not a recognized built-in function name.");
+}
+
+SqlError NotSupported(const std::string& what) {
+  return SqlError(
+      40517, 16, 1,
+      "Keyword or statement option '" + what + "' is not supported in this version of SQL Server.");
+}
+
+SqlError DatabaseOpenFailed(const std::string& name, const std::string& reason) {
+  return SqlError(945, 14, 2,
+                  "Database '" + name +
+                      "' cannot be opened due to inaccessible files or insufficient memory or "
+                      "disk space.  See the SQL Server errorlog for details. (" +
+                      reason + ")");
+}
+
+std::string ChangedDatabaseText(const std::string& name) {
+  return "Changed database context to '" + name + "'.";
+}
+
+}  // namespace sandbox

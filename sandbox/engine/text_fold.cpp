@@ -1,0 +1,167 @@
+#include "sandbox/engine/text_fold.h"
+
+#include <cstdint>
+
+namespace sandbox {
+namespace {
+
+// Decodes one code point; malformed bytes are taken one by one as Latin-1.
+char32_t Next(std::string_view s, size_t& i) {
+  unsigned char c = static_cast<unsigned char>(s[i]);
+  int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+  if (extra == 0 || i + extra >= s.size()) {
+    ++i;
+    return c;
+  }
+  char32_t cp = c & (0x3F >> extra);
+  for (int k = 1; k <= extra; ++k) {
+    unsigned char cc = static_cast<unsigned char>(s[i + k]);
+    if ((cc & 0xC0) != 0x80) {
+      ++i;
+      return c;
+    }
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  i += extra + 1;
+  return cp;
+}
+
+void Append(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+char32_t ToUpper(char32_t cp) {
+  if (cp >= 'a' && cp <= 'z') return cp == 'i' ? 0x130 : cp - 32;
+  if (cp == 0x131) return 'I';  // dotless i
+  if (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) return cp - 32;
+  if (cp == 0xFF) return 0x178;
+  if (cp >= 0x100 && cp <= 0x17F) {
+    if (cp == 0x130 || cp == 0x138 || cp == 0x149 || cp == 0x17F) return cp;
+    bool shifted = (cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E);
+    bool lower = shifted ? (cp % 2 == 0) : (cp % 2 == 1);
+    return lower ? cp - 1 : cp;
+  }
+  if (cp >= 0x3B1 && cp <= 0x3C9 && cp != 0x3C2) return cp - 32;  // Greek
+  if (cp >= 0x430 && cp <= 0x44F) return cp - 32;                 // Cyrillic
+  if (cp >= 0x450 && cp <= 0x45F) return cp - 80;
+  return cp;
+}
+
+char32_t ToLower(char32_t cp) {
+  if (cp >= 'A' && cp <= 'Z') return cp == 'I' ? 0x131 : cp + 32;
+  if (cp == 0x130) return 'i';
+  if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) return cp + 32;
+  if (cp == 0x178) return 0xFF;
+  if (cp >= 0x100 && cp <= 0x17F) {
+    if (cp == 0x131 || cp == 0x138 || cp == 0x149 || cp == 0x17F) return cp;
+    bool shifted = (cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E);
+    bool upper = shifted ? (cp % 2 == 1) : (cp % 2 == 0);
+    return upper ? cp + 1 : cp;
+  }
+  if (cp >= 0x391 && cp <= 0x3A9) return cp + 32;
+  if (cp >= 0x410 && cp <= 0x42F) return cp + 32;
+  if (cp >= 0x400 && cp <= 0x40F) return cp + 80;
+  return cp;
+}
+
+// Sort weight of an upper-cased code point: the Turkish alphabet order (C < Ç < D,
+// G < Ğ < H, I < İ, O < Ö < P, S < Ş < T, U < Ü < V), other letters near their base.
+std::uint32_t Weight(char32_t cp) {
+  if (cp < 'A') return cp;
+  if (cp <= 'Z') return 0x1000 + (cp - 'A') * 16;
+  if (cp < 0x80) return cp;
+  switch (cp) {
+    case 0xC7:
+      return 0x1000 + ('C' - 'A') * 16 + 8;
+    case 0x11E:
+      return 0x1000 + ('G' - 'A') * 16 + 8;
+    case 0x130:
+      return 0x1000 + ('I' - 'A') * 16 + 8;
+    case 0xD6:
+      return 0x1000 + ('O' - 'A') * 16 + 8;
+    case 0x15E:
+      return 0x1000 + ('S' - 'A') * 16 + 8;
+    case 0xDC:
+      return 0x1000 + ('U' - 'A') * 16 + 8;
+    case 0xC2:
+      return 0x1000 + ('A' - 'A') * 16 + 1;
+    case 0xCE:
+      return 0x1000 + ('I' - 'A') * 16 + 9;
+    case 0xDB:
+      return 0x1000 + ('U' - 'A') * 16 + 9;
+    default:
+      return 0x10000 + cp;
+  }
+}
+
+std::string_view TrimRight(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+}  // namespace
+
+int CompareTurkishCi(std::string_view a, std::string_view b) {
+  a = TrimRight(a);
+  b = TrimRight(b);
+  size_t i = 0;
+  size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    // Fast path for plain ASCII other than the Turkish i pair.
+    unsigned char ca = static_cast<unsigned char>(a[i]);
+    unsigned char cb = static_cast<unsigned char>(b[j]);
+    if (ca < 0x80 && cb < 0x80 && ca != 'i' && cb != 'i' && ca != 'I' && cb != 'I') {
+      std::uint32_t ua = Weight((ca >= 'a' && ca <= 'z') ? ca - 32 : ca);
+      std::uint32_t ub = Weight((cb >= 'a' && cb <= 'z') ? cb - 32 : cb);
+      if (ua != ub) return ua < ub ? -1 : 1;
+      ++i;
+      ++j;
+      continue;
+    }
+    std::uint32_t x = Weight(ToUpper(Next(a, i)));
+    std::uint32_t y = Weight(ToUpper(Next(b, j)));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}
+
+std::string TurkishUpper(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) Append(out, ToUpper(Next(utf8, i)));
+  return out;
+}
+
+std::string TurkishLower(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) Append(out, ToLower(Next(utf8, i)));
+  return out;
+}
+
+size_t Utf8Length(std::string_view utf8) {
+  size_t count = 0;
+  for (size_t i = 0; i < utf8.size();) {
+    Next(utf8, i);
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace sandbox

@@ -1,0 +1,250 @@
+#include "sandbox/engine/tsql_lexer.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+#include "sandbox/engine/sql_messages.h"
+
+namespace sandbox {
+namespace {
+
+bool IsWordStart(unsigned char c) {
+  return std::isalpha(c) || c == '_' || c == '#' || c >= 0x80;
+}
+bool IsWordChar(unsigned char c) {
+  return std::isalnum(c) || c == '_' || c == '#' || c == '@' || c == '$' || c >= 0x80;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+class Lexer {
+ public:
+  explicit Lexer(std::string_view sql) : sql_(sql) {}
+
+  std::vector<Token> Run() {
+    std::vector<Token> tokens;
+    while (true) {
+      SkipBlanks();
+      Token token;
+      token.line = line_;
+      token.offset = pos_;
+      if (pos_ >= sql_.size()) {
+        token.kind = Token::Kind::kEnd;
+        tokens.push_back(token);
+        return tokens;
+      }
+      ReadToken(token);
+      token.text = std::string(sql_.substr(token.offset, pos_ - token.offset));
+      tokens.push_back(std::move(token));
+    }
+  }
+
+ private:
+  char At(size_t i) const { return i < sql_.size() ? sql_[i] : '\0'; }
+
+  void Advance() {
+    if (sql_[pos_] == '\n') ++line_;
+    ++pos_;
+  }
+
+  void SkipBlanks() {
+    while (pos_ < sql_.size()) {
+      char c = sql_[pos_];
+      if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
+        Advance();
+      } else if (c == '-' && At(pos_ + 1) == '-') {
+        while (pos_ < sql_.size() && sql_[pos_] != '\n') Advance();
+      } else if (c == '/' && At(pos_ + 1) == '*') {
+        SkipBlockComment();
+      } else {
+        return;
+      }
+    }
+  }
+
+  // Block comments nest in T-SQL.
+  void SkipBlockComment() {
+    int depth = 0;
+    while (pos_ < sql_.size()) {
+      if (sql_[pos_] == '/' && At(pos_ + 1) == '*') {
+        ++depth;
+        Advance();
+        Advance();
+      } else if (sql_[pos_] == '*' && At(pos_ + 1) == '/') {
+        --depth;
+        Advance();
+        Advance();
+        if (depth == 0) return;
+      } else {
+        Advance();
+      }
+    }
+    throw MissingEndComment(line_);
+  }
+
+  void ReadQuoted(Token& token, char close) {
+    int start_line = line_;
+    size_t start = pos_;
+    Advance();  // opening quote
+    std::string value;
+    while (true) {
+      if (pos_ >= sql_.size()) {
+        throw UnclosedQuote(std::string(sql_.substr(start + 1)), start_line);
+      }
+      char c = sql_[pos_];
+      if (c == close) {
+        if (At(pos_ + 1) == close) {
+          value += close;
+          Advance();
+          Advance();
+          continue;
+        }
+        Advance();
+        break;
+      }
+      value += c;
+      Advance();
+    }
+    token.value = std::move(value);
+  }
+
+  void ReadToken(Token& token) {
+    unsigned char c = static_cast<unsigned char>(sql_[pos_]);
+    if ((c == 'N' || c == 'n') && At(pos_ + 1) == '\'') {
+      token.kind = Token::Kind::kNString;
+      Advance();
+      ReadQuoted(token, '\'');
+      return;
+    }
+    if (c == '\'') {
+      token.kind = Token::Kind::kString;
+      ReadQuoted(token, '\'');
+      return;
+    }
+    if (c == '[') {
+      token.kind = Token::Kind::kQuoted;
+      ReadQuoted(token, ']');
+      return;
+    }
+    if (c == '"') {
+      token.kind = Token::Kind::kQuoted;
+      ReadQuoted(token, '"');
+      return;
+    }
+    if (c == '0' && (At(pos_ + 1) == 'x' || At(pos_ + 1) == 'X')) {
+      token.kind = Token::Kind::kBinary;
+      Advance();
+      Advance();
+      std::string hex;
+      while (pos_ < sql_.size() && HexDigit(sql_[pos_]) >= 0) {
+        hex += sql_[pos_];
+        Advance();
+      }
+      if (hex.size() % 2) hex.insert(hex.begin(), '0');
+      for (size_t i = 0; i < hex.size(); i += 2) {
+        token.value += static_cast<char>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1]));
+      }
+      return;
+    }
+    if (std::isdigit(c) || (c == '.' && std::isdigit(static_cast<unsigned char>(At(pos_ + 1))))) {
+      token.kind = Token::Kind::kNumber;
+      while (std::isdigit(static_cast<unsigned char>(At(pos_)))) Advance();
+      if (At(pos_) == '.') {
+        Advance();
+        while (std::isdigit(static_cast<unsigned char>(At(pos_)))) Advance();
+      }
+      if (At(pos_) == 'e' || At(pos_) == 'E') {
+        size_t save = pos_;
+        Advance();
+        if (At(pos_) == '+' || At(pos_) == '-') Advance();
+        if (!std::isdigit(static_cast<unsigned char>(At(pos_)))) {
+          pos_ = save;  // "1e" alone: the number ends before the e
+        } else {
+          while (std::isdigit(static_cast<unsigned char>(At(pos_)))) Advance();
+        }
+      }
+      return;
+    }
+    if (c == '@') {
+      token.kind = Token::Kind::kVariable;
+      Advance();
+      if (At(pos_) == '@') Advance();
+      while (pos_ < sql_.size() && IsWordChar(static_cast<unsigned char>(sql_[pos_]))) Advance();
+      return;
+    }
+    if (IsWordStart(c)) {
+      token.kind = Token::Kind::kWord;
+      while (pos_ < sql_.size() && IsWordChar(static_cast<unsigned char>(sql_[pos_]))) Advance();
+      token.value = std::string(sql_.substr(token.offset, pos_ - token.offset));
+      return;
+    }
+    token.kind = Token::Kind::kOperator;
+    static constexpr std::array<std::string_view, 10> kTwoChar = {"<=", ">=", "<>", "!=", "!<",
+                                                                  "!>", "::", "+=", "-=", "||"};
+    for (std::string_view op : kTwoChar) {
+      if (sql_.substr(pos_, 2) == op) {
+        Advance();
+        Advance();
+        return;
+      }
+    }
+    Advance();
+  }
+
+  std::string_view sql_;
+  size_t pos_ = 0;
+  int line_ = 1;
+};
+
+}  // namespace
+
+bool Token::IsWord(std::string_view word) const {
+  return kind == Kind::kWord && EqualsNoCase(text, word);
+}
+
+std::vector<Token> Tokenize(std::string_view sql) {
+  return Lexer(sql).Run();
+}
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) ==
+                  std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+bool IsReservedWord(std::string_view word) {
+  static constexpr std::array<std::string_view, 96> kReserved = {
+      "ADD",        "ALL",      "ALTER",     "AND",       "ANY",     "AS",
+      "ASC",        "BEGIN",    "BETWEEN",   "BREAK",     "BY",      "CASCADE",
+      "CASE",       "CHECK",    "CLUSTERED", "COLLATE",   "COLUMN",  "COMMIT",
+      "CONSTRAINT", "CONTINUE", "CONVERT",   "CREATE",    "CROSS",   "CURRENT",
+      "DATABASE",   "DECLARE",  "DEFAULT",   "DELETE",    "DESC",    "DISTINCT",
+      "DROP",       "ELSE",     "END",       "ESCAPE",    "EXCEPT",  "EXEC",
+      "EXECUTE",    "EXISTS",   "FOREIGN",   "FROM",      "FULL",    "FUNCTION",
+      "GOTO",       "GROUP",    "HAVING",    "IDENTITY",  "IF",      "IN",
+      "INDEX",      "INNER",    "INSERT",    "INTERSECT", "INTO",    "IS",
+      "JOIN",       "KEY",      "LEFT",      "LIKE",      "NOCHECK", "NONCLUSTERED",
+      "NOT",        "NULL",     "OF",        "OFF",       "ON",      "OR",
+      "ORDER",      "OUTER",    "PRIMARY",   "PRINT",     "PROC",    "PROCEDURE",
+      "REFERENCES", "RETURN",   "RIGHT",     "ROLLBACK",  "SELECT",  "SET",
+      "TABLE",      "THEN",     "TO",        "TOP",       "TRAN",    "TRANSACTION",
+      "TRUNCATE",   "UNION",    "UNIQUE",    "UPDATE",    "USE",     "VALUES",
+      "VIEW",       "WHEN",     "WHERE",     "WHILE",     "WITH",    "PERCENT"};
+  std::string upper = Upper(word);
+  return std::find(kReserved.begin(), kReserved.end(), upper) != kReserved.end();
+}
+
+}  // namespace sandbox
