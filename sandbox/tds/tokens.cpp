@@ -1,0 +1,144 @@
+#include "sandbox/tds/tokens.h"
+
+#include <algorithm>
+
+#include "sandbox/tds/text_encoding.h"
+#include "sandbox/tds/value_encoding.h"
+
+namespace sandbox::tds {
+namespace {
+
+constexpr std::uint8_t kColMetadata = 0x81;
+constexpr std::uint8_t kError = 0xAA;
+constexpr std::uint8_t kInfo = 0xAB;
+constexpr std::uint8_t kLoginAck = 0xAD;
+constexpr std::uint8_t kRow = 0xD1;
+constexpr std::uint8_t kNbcRow = 0xD2;
+constexpr std::uint8_t kEnvChange = 0xE3;
+constexpr std::uint8_t kDone = 0xFD;
+constexpr std::uint16_t kFlagNullable = 0x0001;
+constexpr std::uint16_t kFlagIdentity = 0x0010;
+
+// B_VARCHAR: a character count byte then UTF-16LE; longer texts are cut at 255 characters.
+void BVarChar(WireWriter& w, const std::string& utf8) {
+  Bytes text = Utf8ToUtf16Le(utf8);
+  if (text.size() > 510) text.resize(510);
+  w.U8(static_cast<std::uint8_t>(text.size() / 2));
+  w.Raw(text);
+}
+
+// US_VARCHAR: a 16-bit character count then UTF-16LE.
+void UsVarChar(WireWriter& w, const std::string& utf8) {
+  Bytes text = Utf8ToUtf16Le(utf8);
+  if (text.size() > 0xFFFF * 2) text.resize(0xFFFF * 2);
+  w.U16(static_cast<std::uint16_t>(text.size() / 2));
+  w.Raw(text);
+}
+
+// Writes a token whose u16 length follows its type byte.
+template <typename Body>
+void LengthPrefixed(WireWriter& w, std::uint8_t token, Body body) {
+  w.U8(token);
+  const std::size_t at = w.Size();
+  w.U16(0);
+  body();
+  w.PatchU16(at, static_cast<std::uint16_t>(w.Size() - at - 2));
+}
+
+}  // namespace
+
+void WriteLoginAck(WireWriter& w, std::uint32_t tds_version) {
+  LengthPrefixed(w, kLoginAck, [&] {
+    w.U8(1);  // SQL interface
+    w.U32Be(tds_version);
+    BVarChar(w, "Microsoft SQL Server");
+    w.U8(16);
+    w.U8(0);
+    w.U16Be(1000);
+  });
+}
+
+void WriteEnvChange(WireWriter& w, EnvChange type, const std::string& new_value,
+                    const std::string& old_value) {
+  LengthPrefixed(w, kEnvChange, [&] {
+    w.U8(static_cast<std::uint8_t>(type));
+    BVarChar(w, new_value);
+    BVarChar(w, old_value);
+  });
+}
+
+void WriteEnvChangeBytes(WireWriter& w, EnvChange type, std::span<const std::uint8_t> new_value,
+                         std::span<const std::uint8_t> old_value) {
+  LengthPrefixed(w, kEnvChange, [&] {
+    w.U8(static_cast<std::uint8_t>(type));
+    w.U8(static_cast<std::uint8_t>(new_value.size()));
+    w.Raw(new_value);
+    w.U8(static_cast<std::uint8_t>(old_value.size()));
+    w.Raw(old_value);
+  });
+}
+
+void WriteMessage(WireWriter& w, const ServerMessage& m) {
+  LengthPrefixed(w, m.severity > 10 ? kError : kInfo, [&] {
+    w.U32(static_cast<std::uint32_t>(m.number));
+    w.U8(static_cast<std::uint8_t>(m.state));
+    w.U8(static_cast<std::uint8_t>(m.severity));
+    UsVarChar(w, m.text);
+    BVarChar(w, m.server);
+    BVarChar(w, m.procedure);
+    w.U32(static_cast<std::uint32_t>(m.line));
+  });
+}
+
+void WriteDone(WireWriter& w, std::uint16_t status, std::uint64_t row_count) {
+  w.U8(kDone);
+  w.U16(status);
+  w.U16(0);  // current command
+  w.U64(row_count);
+}
+
+void WriteColumnMetadata(WireWriter& w, const std::vector<ResultColumn>& columns) {
+  w.U8(kColMetadata);
+  w.U16(static_cast<std::uint16_t>(columns.size()));
+  for (const ResultColumn& c : columns) {
+    w.U32(UserType(c.type));
+    std::uint16_t flags = 0;
+    if (c.nullable) flags |= kFlagNullable;
+    if (c.identity) flags |= kFlagIdentity;
+    w.U16(flags);
+    WriteTypeInfo(w, c.type);
+    BVarChar(w, c.name);
+  }
+}
+
+void WriteRow(WireWriter& w, const std::vector<ResultColumn>& columns, const Row& row) {
+  if (row.size() != columns.size()) {
+    throw ValueError("a row of " + std::to_string(row.size()) + " values for " +
+                     std::to_string(columns.size()) + " columns");
+  }
+  Bytes body;
+  WireWriter b(body);
+  const bool any_null = std::any_of(row.begin(), row.end(), [](const Value& v) {
+    return std::holds_alternative<std::monostate>(v);
+  });
+  if (any_null) {
+    // NBCROW: a bitmap of the NULLs, then only the other values.
+    b.U8(kNbcRow);
+    Bytes bitmap((columns.size() + 7) / 8, 0);
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      if (std::holds_alternative<std::monostate>(row[i])) {
+        bitmap[i / 8] = static_cast<std::uint8_t>(bitmap[i / 8] | (1u << (i % 8)));
+      }
+    }
+    b.Raw(bitmap);
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      if (!std::holds_alternative<std::monostate>(row[i])) WriteValue(b, columns[i].type, row[i]);
+    }
+  } else {
+    b.U8(kRow);
+    for (std::size_t i = 0; i < row.size(); ++i) WriteValue(b, columns[i].type, row[i]);
+  }
+  w.Raw(body);
+}
+
+}  // namespace sandbox::tds
