@@ -93,7 +93,36 @@ CREATE TABLE DUZEYKODU1 (
   ACIKLAMA nvarchar(max) NULL,
   OLUSTURMA datetime NULL
 );
--- sirketambar:
+CREATE TABLE DUZEYKODU2 (
+  ID int IDENTITY(1,1) NOT NULL PRIMARY KEY,
+  KODU nvarchar(20) NOT NULL UNIQUE,
+  ADI nvarchar(100) NULL,
+  ACIKLAMA nvarchar(max) NULL,
+  OLUSTURMA datetime NULL
+);
+CREATE TABLE DUZEYKODU3 (
+  ID int IDENTITY(1,1) NOT NULL PRIMARY KEY,
+  KODU nvarchar(20) NOT NULL UNIQUE,
+  ADI nvarchar(100) NULL,
+  ACIKLAMA nvarchar(max) NULL,
+  OLUSTURMA datetime NULL
+);
+CREATE TABLE DUZEYKODU4 (
+  ID int IDENTITY(1,1) NOT NULL PRIMARY KEY,
+  KODU nvarchar(20) NOT NULL UNIQUE,
+  ADI nvarchar(100) NULL,
+  ACIKLAMA nvarchar(max) NULL,
+  OLUSTURMA datetime NULL
+);
+CREATE TABLE DUZEYKODU5 (
+  ID int IDENTITY(1,1) NOT NULL PRIMARY KEY,
+  KODU nvarchar(20) NOT NULL UNIQUE,
+  ADI nvarchar(100) NULL,
+  ACIKLAMA nvarchar(max) NULL,
+  OLUSTURMA datetime NULL
+);
+-- sirketambar: the company registry, not part of a year database. Everything from this
+-- line on is left out of the year schema.
 CREATE TABLE sirketler (
   ID int IDENTITY(1,1) NOT NULL PRIMARY KEY,
   SirketAdi nvarchar(50) NOT NULL,
