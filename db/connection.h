@@ -20,8 +20,11 @@ class Connection {
   void SetConnectionString(std::string ado_connection_string);
   const std::string& ConnectionString() const noexcept { return connection_string_; }
 
-  /// Opens the connection with the string's settings. Throws DatabaseError carrying the
-  /// driver's diagnostics (or a message naming a setting the driver cannot carry).
+  /// Opens the connection with the string's settings; while connected it disconnects first,
+  /// so each call starts a fresh session. The driver is DEVIR_ODBC_DRIVER (a name or a
+  /// library path) when set, else the best installed SQL Server driver. Throws DatabaseError
+  /// carrying the driver's diagnostics (or a message naming a setting the driver cannot
+  /// carry); a dropped connection later surfaces as DatabaseError with SQLSTATE 08S01.
   void Connect();
   /// Closes the connection; harmless when already closed. Rolls back an open transaction.
   void Disconnect() noexcept;

@@ -64,9 +64,13 @@ class Field {
   /// (15 significant digits, point as separator); date-times as "dd.mm.yyyy hh:mm:ss";
   /// binary as upper-case hex without prefix.
   std::string AsText() const;
-  /// A double; NULL gives 0. Text that is no number throws DatabaseError.
+  /// A double; NULL gives 0; a date-time gives days since 30.12.1899 as OLE counts them.
+  /// Text that is no number (read with a point, whatever the locale) and binary values throw
+  /// DatabaseError.
   double AsFloat() const;
-  /// The date-time value; throws DatabaseError for other kinds of value.
+  /// The date-time value; the ISO text of date, time, datetime2 and datetimeoffset is read
+  /// too (the offset ignored); NULL gives 30.12.1899 00:00, the zero of OLE dates. Throws
+  /// DatabaseError for other values.
   DateTime AsDateTime() const;
 
   /// Replaces the value (the query refills its fields row by row).

@@ -1,0 +1,65 @@
+#pragma once
+
+// The ODBC side of Query: one statement handle, its result sets and the values of the
+// current row. Inside db/ only.
+
+#include <string>
+#include <vector>
+
+#include "db/field.h"
+#include "db/odbc/api.h"
+#include "db/odbc/call.h"
+
+namespace devir::db {
+
+class OdbcConnection;
+
+/// How a column's values are read with SQLGetData.
+enum class ValueForm { Text, DateText, Integer, Double, ExactText, Timestamp, Binary };
+
+/// The form a column of this type is read in (by SQL Server's type name, else the ODBC type).
+ValueForm FormOf(const ColumnType& type);
+
+/// A statement on a connection. When the connection closes first, the statement is released
+/// and every later call throws DatabaseError.
+class OdbcStatement {
+ public:
+  /// Allocates the statement handle. Throws DatabaseError.
+  explicit OdbcStatement(OdbcConnection& connection);
+  /// Cancels what is still pending and frees the handle.
+  ~OdbcStatement();
+  OdbcStatement(const OdbcStatement&) = delete;
+  OdbcStatement& operator=(const OdbcStatement&) = delete;
+
+  /// Runs the text and reads every result to the end (SQLMoreResults), so an error of a later
+  /// statement of the batch throws too. A statement that touched no rows is no error.
+  void ExecuteAll(const std::string& sql);
+
+  /// Runs the text and stops at the first result that has columns; returns them with NULL
+  /// values. Throws DatabaseError, also when the text yields no result set at all.
+  std::vector<Field> OpenFirstResultSet(const std::string& sql);
+
+  /// Fetches the next row into `fields` (made by OpenFirstResultSet). Returns false at the end
+  /// of the result set, which also closes the cursor and frees the connection for other work.
+  bool FetchRow(std::vector<Field>& fields);
+
+  /// Called by the connection when it closes: frees the handle.
+  void Release() noexcept;
+
+ private:
+  SQLHSTMT Handle() const;
+  /// odbc::Check, with a dropped connection reported as such (SQLSTATE 08S01).
+  SQLRETURN Check(SQLRETURN rc, const char* function) const;
+  std::vector<Field> DescribeColumns(SQLSMALLINT count);
+  FieldValue ReadValue(SQLUSMALLINT column, ValueForm form);
+  bool ReadChunks(SQLUSMALLINT column, SQLSMALLINT c_type, std::size_t terminator_bytes,
+                  std::string& out);
+
+  OdbcConnection* connection_;
+  odbc::StatementHandle stmt_;
+  std::vector<ValueForm> forms_;
+  std::vector<char> buffer_;
+  bool pending_ = false;  // results not yet read to the end
+};
+
+}  // namespace devir::db
