@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace devir::script {
+
+/// Turns UTF-8 text into the system's 8-bit code page: the ANSI code page on Windows, the
+/// character set of the user's locale (LC_ALL, LC_CTYPE, LANG) elsewhere. A character the
+/// code page lacks becomes '?'; a UTF-8 code page keeps the bytes as they are.
+class SystemCodePage {
+ public:
+  /// The system's code page. Throws std::runtime_error when it cannot be used.
+  SystemCodePage();
+#ifndef _WIN32
+  /// A named character set ("ISO-8859-9", "CP1254", "UTF-8"), as iconv names them. Throws
+  /// std::runtime_error naming the set when iconv does not know it.
+  explicit SystemCodePage(const std::string& charset);
+#endif
+  ~SystemCodePage();
+  SystemCodePage(const SystemCodePage&) = delete;
+  SystemCodePage& operator=(const SystemCodePage&) = delete;
+
+  /// The code page's name ("ISO-8859-9", "1254").
+  const std::string& Name() const noexcept {
+    return name_;
+  }
+  /// The text in the code page. Throws std::bad_alloc only.
+  std::string FromUtf8(std::string_view utf8);
+
+ private:
+  struct Converter;
+  std::string name_;
+  std::unique_ptr<Converter> converter_;
+};
+
+}  // namespace devir::script

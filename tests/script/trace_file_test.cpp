@@ -1,0 +1,119 @@
+#include "script/trace_file.h"
+
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "script/system_code_page.h"
+#include "tests/script/leak_check_pause.h"
+#include "tests/script/scoped_environment.h"
+
+namespace devir::script {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::LeakCheckPause;
+using testing::ScopedEnvironment;
+
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class TraceFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "devir-trace-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+  fs::path dir_;
+};
+
+TEST_F(TraceFileTest, EachLineEndsWithCrLfWithoutByteOrderMark) {
+  ScopedEnvironment all("LC_ALL", "C.UTF-8");
+  const fs::path path = dir_ / "X.TXT";
+  WriteTraceFile({"SET DATEFORMAT DMY", "", "INSERT INTO DEPO(KODU,ADI) VALUES('01','Ğ')"}, path);
+  EXPECT_EQ(ReadBytes(path),
+            "SET DATEFORMAT DMY\r\n\r\nINSERT INTO DEPO(KODU,ADI) VALUES('01','Ğ')\r\n");
+}
+
+TEST_F(TraceFileTest, EmptyScriptGivesEmptyFile) {
+  const fs::path path = dir_ / "X.TXT";
+  WriteTraceFile({}, path);
+  EXPECT_TRUE(fs::exists(path));
+  EXPECT_EQ(fs::file_size(path), 0u);
+}
+
+TEST_F(TraceFileTest, ReplacesAnEarlierFile) {
+  const fs::path path = dir_ / "X.TXT";
+  std::ofstream(path, std::ios::binary) << std::string(100000, 'z');
+  WriteTraceFile({"A"}, path);
+  EXPECT_EQ(ReadBytes(path), "A\r\n");
+}
+
+TEST_F(TraceFileTest, WrittenInTheLocalesEightBitCodePage) {
+  ScopedEnvironment locale_path("LOCPATH", DEVIR_TEST_LOCALE_DIR);
+  ScopedEnvironment all("LC_ALL", "tr_TR.CP1254");
+  const LeakCheckPause pause;
+  if (SystemCodePage().Name() != "CP1254") {
+    GTEST_SKIP() << "locale tr_TR.CP1254 is not available in " << DEVIR_TEST_LOCALE_DIR;
+  }
+  const fs::path path = dir_ / "X.TXT";
+  WriteTraceFile({"N'Şeker ğ' 😀"}, path);
+  EXPECT_EQ(ReadBytes(path),
+            "N'\xDE"
+            "eker \xF0' ?\r\n");
+}
+
+TEST_F(TraceFileTest, FolderThatDoesNotExistNamesPathAndSystemMessage) {
+  const fs::path path = dir_ / "yok" / "X.TXT";
+  try {
+    WriteTraceFile({"A"}, path);
+    FAIL() << "no exception";
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ(std::string(error.what()),
+              path.string() + ": " + std::generic_category().message(ENOENT));
+  }
+}
+
+TEST_F(TraceFileTest, FolderInPlaceOfTheFileFails) {
+  const fs::path path = dir_ / "X.TXT";
+  fs::create_directory(path);
+  try {
+    WriteTraceFile({"A"}, path);
+    FAIL() << "no exception";
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ(std::string(error.what()),
+              path.string() + ": " + std::generic_category().message(EISDIR));
+  }
+}
+
+TEST(DefaultTracePath, XTxtInTheHomeDirectory) {
+  ScopedEnvironment home("HOME", "/home/muhasebe");
+  EXPECT_EQ(DefaultTracePath(), fs::path("/home/muhasebe/X.TXT"));
+}
+
+TEST(DefaultTracePath, AccountsHomeWithoutHomeVariable) {
+  ScopedEnvironment home("HOME", std::nullopt);
+  const passwd* account = getpwuid(getuid());
+  ASSERT_NE(account, nullptr);
+  EXPECT_EQ(DefaultTracePath(), fs::path(account->pw_dir) / "X.TXT");
+}
+
+}  // namespace
+}  // namespace devir::script
