@@ -193,24 +193,6 @@ TEST(SandboxPasswordTest, HostilePasswordsLogInAndStayInTheRequestedDatabase) {
   EXPECT_THROW(connection.Connect(), DatabaseError);
 }
 
-// The window's default address: FreeTDS asks the SQL Server Browser on UDP 1434 for the
-// instance's port. Skipped when another process holds that port.
-TEST(SandboxBrowserTest, DefaultLocalNamedInstanceIsFoundThroughTheBrowser) {
-  SandboxProcess::Options options;
-  options.browser_port = 1434;
-  options.instance = "SQLEXPRESS";
-  std::unique_ptr<SandboxProcess> server;
-  try {
-    server = std::make_unique<SandboxProcess>(options);
-  } catch (const std::exception& error) {
-    GTEST_SKIP() << "no SQL Server Browser on UDP 1434: " << error.what();
-  }
-  Connection connection;
-  connection.SetConnectionString(AdoString(".\\SQLExpress", "qolvanet"));
-  connection.Connect();
-  EXPECT_NE(Scalar(connection, "SELECT COUNT(*) FROM STOK"), "0");
-}
-
 TEST(SandboxDropTest, KilledServerGivesAnErrorNotAHang) {
   SandboxProcess server;
   Connection connection;
