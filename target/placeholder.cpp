@@ -1,1 +1,0 @@
-// Filled by registration, attach and detach.

@@ -1,0 +1,78 @@
+#include "target/template_files.h"
+
+#include <string>
+#include <vector>
+
+#include "target/data_folder.h"
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
+namespace devir::target {
+namespace {
+
+std::error_code CopyWithoutReplacing(const std::filesystem::path& from,
+                                     const std::filesystem::path& to) noexcept {
+  std::error_code error;
+  // copy_options::none refuses an existing target with an error instead of replacing it.
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, error);
+  return error;
+}
+
+}  // namespace
+
+std::filesystem::path ExecutableFolder() {
+#ifdef _WIN32
+  std::vector<wchar_t> buffer(MAX_PATH);
+  while (true) {
+    const DWORD length =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) {
+      return std::filesystem::path(std::wstring(buffer.data(), length)).parent_path();
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+#else
+  std::error_code error;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return {};
+  return exe.parent_path();
+#endif
+}
+
+std::filesystem::path DefaultTemplateFolder() {
+  const std::filesystem::path folder = ExecutableFolder();
+  if (folder.empty()) return {};
+  return folder / "DB";
+}
+
+TemplateCopyResult CopyTemplateFiles(const std::filesystem::path& template_folder,
+                                     std::string_view data_folder, int year) noexcept {
+  TemplateCopyResult result;
+  if (template_folder.empty()) {
+    // The program's folder is unknown: there is no template, and the current directory is
+    // no stand-in for it.
+    result.data = result.log = std::make_error_code(std::errc::no_such_file_or_directory);
+    return result;
+  }
+  try {
+    const TargetFiles targets = TargetFilesIn(data_folder, year);
+    result.data =
+        CopyWithoutReplacing(template_folder / DataFileName(year), PathFromUtf8(targets.data_file));
+    result.log =
+        CopyWithoutReplacing(template_folder / LogFileName(year), PathFromUtf8(targets.log_file));
+  } catch (const std::bad_alloc&) {
+    result.data = result.log = std::make_error_code(std::errc::not_enough_memory);
+  } catch (const std::exception&) {
+    // A name the platform cannot form into a path: no copy, as for any other failure.
+    result.data = result.log = std::make_error_code(std::errc::invalid_argument);
+  }
+  return result;
+}
+
+}  // namespace devir::target

@@ -1,0 +1,98 @@
+// The template copy: never replaces a target, never throws, says what became of each file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "target/data_folder.h"
+#include "target/template_files.h"
+
+namespace devir::target {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+class TemplateFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A fresh folder of this test's own (std::filesystem only, so it runs on every platform).
+    std::random_device random;
+    root_ = fs::temp_directory_path() / ("devir-template-test-" + std::to_string(random()));
+    ASSERT_TRUE(fs::create_directory(root_)) << root_;
+    templates_ = root_ / "DB";
+    data_ = root_ / "data";
+    fs::create_directories(templates_);
+    fs::create_directories(data_);
+    WriteFile(templates_ / "E2018_Data.MDF", "template data");
+    WriteFile(templates_ / "E2018_Log.LDF", "template log");
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  std::string DataFolder() const { return data_.string() + "/"; }
+
+  fs::path root_;
+  fs::path templates_;
+  fs::path data_;
+};
+
+TEST_F(TemplateFilesTest, CopiesBothFilesIntoTheDataFolder) {
+  const TemplateCopyResult result = CopyTemplateFiles(templates_, DataFolder(), 2018);
+  EXPECT_FALSE(result.data) << result.data.message();
+  EXPECT_FALSE(result.log) << result.log.message();
+  EXPECT_EQ(ReadFile(data_ / "E2018_Data.MDF"), "template data");
+  EXPECT_EQ(ReadFile(data_ / "E2018_Log.LDF"), "template log");
+}
+
+TEST_F(TemplateFilesTest, NeverReplacesAnExistingTarget) {
+  WriteFile(data_ / "E2018_Data.MDF", "filled by an earlier run");
+  const TemplateCopyResult result = CopyTemplateFiles(templates_, DataFolder(), 2018);
+  EXPECT_TRUE(result.data);
+  EXPECT_FALSE(result.log) << result.log.message();
+  EXPECT_EQ(ReadFile(data_ / "E2018_Data.MDF"), "filled by an earlier run");
+  EXPECT_EQ(ReadFile(data_ / "E2018_Log.LDF"), "template log");
+}
+
+TEST_F(TemplateFilesTest, FailuresAreReportedNotThrown) {
+  struct Case {
+    const char* name;
+    fs::path templates;
+    std::string data_folder;
+    int year;
+  };
+  const Case cases[] = {
+      {"no template for the year", templates_, DataFolder(), 2030},
+      {"no template folder", root_ / "yok", DataFolder(), 2018},
+      {"program folder unknown", fs::path(), DataFolder(), 2018},
+      {"no data folder", templates_, (root_ / "yok").string() + "/", 2018},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TemplateCopyResult result;
+    EXPECT_NO_THROW(result = CopyTemplateFiles(c.templates, c.data_folder, c.year));
+    EXPECT_TRUE(result.data);
+    EXPECT_TRUE(result.log);
+  }
+  EXPECT_TRUE(fs::is_empty(data_));
+}
+
+TEST(ExecutableFolderTest, IsTheFolderOfTheRunningProgram) {
+  EXPECT_EQ(fs::canonical(ExecutableFolder()), fs::canonical(DEVIR_TEST_EXE_DIR));
+  EXPECT_EQ(DefaultTemplateFolder(), ExecutableFolder() / "DB");
+}
+
+}  // namespace
+}  // namespace devir::target
