@@ -211,18 +211,23 @@ class ScriptRun {
       return {failed.batch[static_cast<std::size_t>(line) - 1], failed.failure.error};
     }
     // No line from the server: the batches before it again, in a fresh transaction, then the
-    // batch's lines one by one until one fails; all of it rolled back.
-    RunOwn(kBegin);
+    // batch's lines one by one until one fails; all of it rolled back. Where that cannot be
+    // done (the connection is gone), the batch's first line stands for it.
     std::pair<std::size_t, DatabaseError> found{failed.batch.front(), failed.failure.error};
-    if (auto earlier = RunRange(0, failed.batch.front(), {})) {
-      found = {earlier->batch.front(), earlier->failure.error};
-    } else {
-      for (std::size_t index : failed.batch) {
-        if (auto failure = RunBatch(native_, lines_[index])) {
-          found = {index, failure->error};
-          break;
+    try {
+      RunOwn(kBegin);
+      if (auto earlier = RunRange(0, failed.batch.front(), {})) {
+        found = {earlier->batch.front(), earlier->failure.error};
+      } else {
+        for (std::size_t index : failed.batch) {
+          if (auto failure = RunBatch(native_, lines_[index])) {
+            found = {index, failure->error};
+            break;
+          }
         }
       }
+    } catch (const DatabaseError&) {
+      found = {failed.batch.front(), failed.failure.error};
     }
     RollBack();
     return found;
