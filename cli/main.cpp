@@ -1,60 +1,84 @@
-// devir-cli: the year-end transfer without a window.
-#include <cstdio>
+// devir-cli: the year-end transfer (and "DB Sil") without a window, for scripted and
+// scheduled year-ends. The jobs live in devir_cli_lib; this file reads the command line.
+#include <ctime>
 #include <exception>
-#include <iomanip>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/password_source.h"
-#include "cli/row_counts.h"
-#include "db/connection.h"
-#include "db/connection_string.h"
+#include "script/trace_file.h"
+#include "target/platform_defaults.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
-int RowCounts(const devir::cli::Options& options) {
-  devir::db::ConnectionSettings settings;
-  settings.provider = "SQLOLEDB";
-  settings.initial_catalog = options.source;
-  settings.data_source = options.server;
-  settings.user_id = options.user;
-  settings.password = devir::cli::ReadPassword(options.password_file);
+int CurrentYear() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  return local.tm_year + 1900;
+}
 
-  devir::db::Connection connection;
-  connection.SetConnectionString(devir::db::BuildAdoConnectionString(settings));
-  connection.Connect();
-  std::cout << std::left << std::setw(14) << "table" << std::right << std::setw(12)
-            << options.source << '\n';
-  for (const auto& [table, count] : devir::cli::CountRows(connection)) {
-    std::cout << std::left << std::setw(14) << table << std::right << std::setw(12) << count
-              << '\n';
-  }
-  connection.Disconnect();
-  return 0;
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  devir::cli::Options options;
+  using namespace devir::cli;
+  Options options;
+  std::string password;
   try {
-    options = devir::cli::ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
-  } catch (const devir::cli::UsageError& e) {
-    std::cerr << "devir-cli: " << e.what() << "\n" << devir::cli::UsageText();
-    return 2;
+    OptionDefaults defaults;
+    defaults.current_year = CurrentYear();
+    defaults.data_dir = std::string(devir::target::kDefaultDataFolder);
+    defaults.trace = devir::script::DefaultTracePath().string();
+    options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), defaults);
+    if (options.command == Command::kHelp) {
+      std::cout << UsageText();
+      return kExitDone;
+    }
+    // A dry run reads the source too: every command needs the login.
+    password = ReadPassword(options.password_file);
+  } catch (const UsageError& error) {
+    std::cerr << "devir-cli: " << error.what() << "\n\n" << UsageText();
+    return kExitUsage;
+  } catch (const std::exception& error) {
+    std::cerr << "devir-cli: " << error.what() << std::endl;
+    return kExitFailed;
   }
-  if (options.help) {
-    std::cout << devir::cli::UsageText();
-    return 0;
-  }
+
+  const Streams streams{std::cout, std::cerr, StderrIsTerminal()};
   try {
-    if (options.row_counts) return RowCounts(options);
-    std::cerr << "devir-cli: nothing to do (see --help)\n";
-    return 2;
-  } catch (const std::exception& e) {
-    std::cerr << e.what() << '\n';
-    return 1;
+    switch (options.command) {
+      case Command::kDetach:
+        return RunDetachCommand(options, password, streams);
+      case Command::kRowCounts:
+        return RunRowCountsCommand(options, password, streams);
+      case Command::kTransfer:
+      case Command::kHelp:
+        break;
+    }
+    return RunTransferCommand(options, password, streams);
+  } catch (const std::exception& error) {
+    std::cerr << "devir-cli: " << error.what() << std::endl;
+    return kExitFailed;
   }
 }

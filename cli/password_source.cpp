@@ -15,6 +15,8 @@
 #include <unistd.h>
 #endif
 
+#include "cli/options.h"
+
 namespace devir::cli {
 namespace {
 
@@ -69,7 +71,7 @@ std::string ReadPassword(const std::optional<std::string>& password_file) {
   }
   if (const char* env = std::getenv("DEVIR_PASSWORD")) return env;
   if (StdinIsTerminal()) return PromptWithoutEcho("Password: ");
-  throw std::runtime_error(
+  throw UsageError(
       "no password: give --password-file FILE or DEVIR_PASSWORD, or run on a terminal");
 }
 

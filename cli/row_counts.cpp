@@ -1,5 +1,8 @@
 #include "cli/row_counts.h"
 
+#include <iomanip>
+#include <ostream>
+
 #include "db/query.h"
 
 namespace devir::cli {
@@ -23,6 +26,19 @@ std::vector<std::pair<std::string, long long>> CountRows(db::Connection& connect
     query.Close();
   }
   return counts;
+}
+
+void PrintRowCounts(std::ostream& out, const std::string& source, const std::string& target,
+                    const std::vector<RowCountLine>& lines) {
+  const auto cell = [](const std::optional<long long>& count) {
+    return count ? std::to_string(*count) : std::string("-");
+  };
+  out << std::left << std::setw(14) << "table" << std::right << std::setw(12) << source
+      << std::setw(12) << target << '\n';
+  for (const RowCountLine& line : lines) {
+    out << std::left << std::setw(14) << line.table << std::right << std::setw(12)
+        << cell(line.source) << std::setw(12) << cell(line.target) << '\n';
+  }
 }
 
 }  // namespace devir::cli

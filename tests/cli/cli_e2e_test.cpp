@@ -1,0 +1,273 @@
+// devir-cli as a user runs it, a child process against the stand-in: the sample carried
+// over, a dry run, each failure with its exit code and message, "DB Sil" and a second
+// transfer, another target year, and the row counts side by side. The source files stay
+// byte for byte as they were through every run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/app/transfer_checks.h"
+#include "tests/cli/cli_process.h"
+#include "tests/support/sandbox_process.h"
+
+namespace devir::cli {
+namespace {
+
+namespace fs = std::filesystem;
+namespace checks = devir::testing;
+using devir::testing::SandboxProcess;
+using testing::CliResult;
+
+const db::DateTime kOpeningDate{.year = 2018, .month = 1, .day = 1};
+
+std::string Describe(const CliResult& result) {
+  return "exit " + std::to_string(result.exit_code) + "\n--- stdout\n" + result.out +
+         "--- stderr\n" + result.err;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sandbox_ = std::make_unique<SandboxProcess>();
+    work_ = sandbox_->DataDir().parent_path() / (sandbox_->DataDir().filename().string() + "-cli");
+    fs::create_directories(work_);
+  }
+  void TearDown() override {
+    sandbox_.reset();
+    fs::remove_all(work_);
+  }
+
+  std::string Server() const { return sandbox_->DataSource(); }
+  fs::path Trace() const { return work_ / "X.TXT"; }
+
+  // devir-cli against the stand-in, the password from the environment, the stand-in's data
+  // folder typed without its final separator, the trace in the test's folder.
+  CliResult Run(std::vector<std::string> args, const fs::path& exe = DEVIR_CLI_EXE) {
+    std::vector<std::string> all = {"--server",   Server(),
+                                    "--data-dir", sandbox_->DataDir().string(),
+                                    "--trace",    Trace().string()};
+    all.insert(all.end(), args.begin(), args.end());
+    return testing::RunProcess(
+        exe, all, {{"DEVIR_PASSWORD", checks::kTestPassword}, {"HOME", work_.string()}});
+  }
+
+  // Run, with the source's files compared before and after while the stand-in is stopped.
+  CliResult RunKeepingTheSource(std::vector<std::string> args,
+                                const fs::path& exe = DEVIR_CLI_EXE) {
+    sandbox_->Stop();
+    const checks::FilesSnapshot before =
+        checks::SnapshotDatabaseFiles(sandbox_->DataDir(), "E2017");
+    sandbox_->Start();
+    CliResult result = Run(std::move(args), exe);
+    sandbox_->Stop();
+    EXPECT_EQ(checks::SnapshotDatabaseFiles(sandbox_->DataDir(), "E2017"), before)
+        << "the source's files changed";
+    sandbox_->Start();
+    return result;
+  }
+
+  // A copy of devir-cli in a folder of its own, with `templates` (file name -> the file to
+  // copy) in "DB" beside it.
+  fs::path CopyOfTheCli(const std::map<std::string, fs::path>& templates) {
+    const fs::path folder = work_ / "bin";
+    fs::create_directories(folder / "DB");
+    fs::copy_file(DEVIR_CLI_EXE, folder / "devir-cli", fs::copy_options::overwrite_existing);
+    for (const auto& [name, file] : templates) fs::copy_file(file, folder / "DB" / name);
+    return folder / "devir-cli";
+  }
+
+  void ExpectTheSampleCarriedOver(const CliResult& result) {
+    ASSERT_EQ(result.exit_code, 0) << Describe(result);
+    EXPECT_TRUE(fs::exists(sandbox_->DataDir() / "E2018_Data.MDF"));
+    EXPECT_TRUE(fs::exists(sandbox_->DataDir() / "E2018_Log.LDF"));
+    checks::ExpectMasterTablesCarried(Server(), "E2017", "E2018");
+    checks::ExpectCarryOverMovements(Server(), "E2017", "E2018", kOpeningDate);
+    checks::ExpectOneRegistryRow(Server(), 2018);
+    const std::size_t lines = checks::ExpectTraceMatchesTarget(Trace(), Server(), "E2018");
+    const std::string run = std::to_string(lines);
+    EXPECT_NE(result.out.find("statements run: " + run + " of " + run + "\n"), std::string::npos)
+        << result.out;
+  }
+
+  std::unique_ptr<SandboxProcess> sandbox_;
+  fs::path work_;
+};
+
+TEST_F(CliTest, CarriesTheSampleOverAndSumsItUp) {
+  const CliResult result = RunKeepingTheSource({"--date", "01.01.2018"});
+  ExpectTheSampleCarriedOver(result);
+
+  // The stages in the window's order, then the summary.
+  const std::regex stages(
+      "stok tablosu\n.*stokhareket tablosu\n.*depo\\+hk\\+dk\n.*şirket\n.*attach\n.*x\\.txt\n");
+  EXPECT_TRUE(std::regex_search(result.err, stages)) << result.err;
+  const auto counts = checks::CountCarriedRows(Server(), "E2017");
+  const std::regex stok_read("\n  STOK +" + std::to_string(counts.at("STOK")) + "\n");
+  EXPECT_TRUE(std::regex_search(result.out, stok_read)) << result.out;
+  const std::string entries = std::to_string(checks::CountRows(Server(), "E2018", "STOKHAREKET"));
+  EXPECT_NE(result.out.find("opening entries written: " + entries + "\n"), std::string::npos)
+      << result.out;
+  EXPECT_TRUE(std::regex_search(result.out, std::regex("\nelapsed: [0-9]+\\.[0-9] s\n")))
+      << result.out;
+}
+
+TEST_F(CliTest, DryRunWritesTheTraceAndChangesNothingOnTheServer) {
+  sandbox_->Stop();
+  const checks::FilesSnapshot server_files = checks::SnapshotDatabaseFiles(sandbox_->DataDir(), "");
+  sandbox_->Start();
+
+  const CliResult result = Run({"--dry-run"});
+
+  ASSERT_EQ(result.exit_code, 0) << Describe(result);
+  EXPECT_NE(result.out.find("nothing was changed on the server"), std::string::npos);
+  EXPECT_NE(result.out.find("statements run: 0 of "), std::string::npos) << result.out;
+  EXPECT_TRUE(fs::exists(Trace()));
+  EXPECT_EQ(result.err.find("şirket"), std::string::npos) << result.err;
+  sandbox_->Stop();
+  EXPECT_EQ(checks::SnapshotDatabaseFiles(sandbox_->DataDir(), ""), server_files)
+      << "a file of the server changed";
+  sandbox_->Start();
+  EXPECT_FALSE(checks::DatabaseAttached(Server(), "E2018"));
+}
+
+TEST_F(CliTest, AFailingLineIsPrintedWithTheServersMessageAndLeavesNoRows) {
+  checks::PlaceShortNameTarget(Server(), sandbox_->DataDir(), 2018);
+  const CliResult result = RunKeepingTheSource({});
+
+  EXPECT_EQ(result.exit_code, 1) << Describe(result);
+  const std::string line = checks::FirstTooLongNameLine(Trace(), Server(), "E2017");
+  const auto at = result.err.find("\n" + line + "\n");
+  ASSERT_NE(at, std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("truncated", at), std::string::npos) << result.err;
+  EXPECT_EQ(result.out, "");
+  for (const auto& [table, count] : checks::CountCarriedRows(Server(), "E2018")) {
+    EXPECT_EQ(count, 0) << table;
+  }
+}
+
+TEST_F(CliTest, AnAttachedTargetFailsAtAttachWithTheServersMessage) {
+  ASSERT_EQ(Run({}).exit_code, 0);
+  const CliResult result = RunKeepingTheSource({});
+  EXPECT_EQ(result.exit_code, 1) << Describe(result);
+  EXPECT_NE(result.err.find("\nattach\n[FreeTDS][SQL Server]Database 'E2018' already exists"),
+            std::string::npos)
+      << result.err;
+}
+
+TEST_F(CliTest, AMissingTemplateFailsAtAttach) {
+  const CliResult result = RunKeepingTheSource({}, CopyOfTheCli({}));
+  EXPECT_EQ(result.exit_code, 1) << Describe(result);
+  EXPECT_NE(result.err.find("\nattach\n"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("E2018_Data.MDF"), std::string::npos) << result.err;
+  EXPECT_FALSE(checks::DatabaseAttached(Server(), "E2018"));
+}
+
+TEST_F(CliTest, AfterAFailedRunDetachAndASecondTransferSucceed) {
+  // A mistyped movement whose carry-over amount overflows: the run fails at that entry.
+  checks::RunSql(Server(), "E2017",
+                 "INSERT INTO STOKHAREKET(TARIH,GDEPO,STOKKODU,ADET,FIYAT) "
+                 "VALUES('30.12.2017','01',N'ASIRI',1E308,1E308)");
+  const CliResult failed = RunKeepingTheSource({"--date", "01.01.2018"});
+  EXPECT_EQ(failed.exit_code, 1) << Describe(failed);
+  EXPECT_TRUE(std::regex_search(failed.err, std::regex("\nINSERT INTO STOKHAREKET\\(.*N'ASIRI'")))
+      << failed.err;
+  EXPECT_EQ(checks::CountRows(Server(), "E2018", "STOK"), 0);
+
+  checks::RunSql(Server(), "E2017",
+                 "UPDATE STOKHAREKET SET ADET = 1, FIYAT = 2 WHERE STOKKODU = N'ASIRI'");
+  const CliResult detached = RunKeepingTheSource({"--detach"});
+  ASSERT_EQ(detached.exit_code, 0) << Describe(detached);
+  EXPECT_FALSE(checks::DatabaseAttached(Server(), "E2018"));
+  EXPECT_TRUE(fs::exists(sandbox_->DataDir() / "E2018_Data.MDF"));
+
+  ExpectTheSampleCarriedOver(RunKeepingTheSource({"--date", "01.01.2018"}));
+}
+
+TEST_F(CliTest, DetachingWhatIsNotAttachedFailsWithTheServersMessage) {
+  const CliResult result = RunKeepingTheSource({"--detach"});
+  EXPECT_EQ(result.exit_code, 1) << Describe(result);
+  EXPECT_NE(result.err.find("\nveritabanına bağlanılamadı\n[FreeTDS][SQL Server]The database "
+                            "'E2018' does not exist"),
+            std::string::npos)
+      << result.err;
+}
+
+TEST_F(CliTest, AnotherTargetYearNamesEverythingAfterIt) {
+  const fs::path templates = work_ / "template";
+  ASSERT_EQ(SandboxProcess::RunTool({"template", "--out", templates.string()}), 0);
+  const fs::path cli = CopyOfTheCli({{"E2019_Data.MDF", templates / "E2018_Data.MDF"},
+                                     {"E2019_Log.LDF", templates / "E2018_Log.LDF"}});
+
+  const CliResult result = RunKeepingTheSource(
+      {"--target-year", "2019", "--source", "E2017", "--date", "01.01.2019"}, cli);
+
+  ASSERT_EQ(result.exit_code, 0) << Describe(result);
+  EXPECT_TRUE(fs::exists(sandbox_->DataDir() / "E2019_Data.MDF"));
+  EXPECT_FALSE(fs::exists(sandbox_->DataDir() / "E2018_Data.MDF"));
+  EXPECT_TRUE(checks::DatabaseAttached(Server(), "E2019"));
+  EXPECT_FALSE(checks::DatabaseAttached(Server(), "E2018"));
+  checks::ExpectOneRegistryRow(Server(), 2019);
+  checks::ExpectMasterTablesCarried(Server(), "E2017", "E2019");
+  checks::ExpectCarryOverMovements(Server(), "E2017", "E2019",
+                                   {.year = 2019, .month = 1, .day = 1});
+
+  const CliResult detached = Run({"--detach", "--target-year", "2019", "--source", "E2017"}, cli);
+  EXPECT_EQ(detached.exit_code, 0) << Describe(detached);
+  EXPECT_FALSE(checks::DatabaseAttached(Server(), "E2019"));
+}
+
+TEST_F(CliTest, RowCountsShowSourceAndTargetSideBySide) {
+  const fs::path password = work_ / "password";
+  std::ofstream(password) << checks::kTestPassword << "\n";
+  ASSERT_EQ(Run({}).exit_code, 0);
+
+  // The password from a file this time; the environment's would be wrong.
+  const CliResult result = testing::RunProcess(
+      DEVIR_CLI_EXE, {"--server", Server(), "--password-file", password.string(), "--row-counts"},
+      {{"DEVIR_PASSWORD", "yanlis"}});
+
+  ASSERT_EQ(result.exit_code, 0) << Describe(result);
+  EXPECT_TRUE(std::regex_search(result.out, std::regex("^table +E2017 +E2018\n"))) << result.out;
+  const auto source = checks::CountCarriedRows(Server(), "E2017");
+  const auto target = checks::CountCarriedRows(Server(), "E2018");
+  for (const std::string& table : checks::CarriedTables()) {
+    const std::regex line("\n" + table + " +" + std::to_string(source.at(table)) + " +" +
+                          std::to_string(target.at(table)) + "\n");
+    EXPECT_TRUE(std::regex_search(result.out, line)) << table << "\n" << result.out;
+  }
+}
+
+TEST_F(CliTest, AWrongPasswordFailsAtTheConnection) {
+  const CliResult result =
+      testing::RunProcess(DEVIR_CLI_EXE, {"--server", Server()}, {{"DEVIR_PASSWORD", "yanlis"}});
+  EXPECT_EQ(result.exit_code, 1) << Describe(result);
+  EXPECT_NE(result.err.find("\nveritabanına bağlanılamadı\n"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("Login failed for user 'sa'"), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("yanlis"), std::string::npos) << "the password was printed";
+}
+
+TEST(CliUsageTest, BadUsageExitsWithTwoAndHelpWithZero) {
+  const CliResult password = testing::RunProcess(DEVIR_CLI_EXE, {"--password", "qolvanet"}, {});
+  EXPECT_EQ(password.exit_code, 2) << Describe(password);
+  EXPECT_NE(password.err.find("Usage: devir-cli"), std::string::npos);
+  EXPECT_EQ(password.err.find("qolvanet"), std::string::npos) << "the password was printed";
+
+  // No file, no variable, and no terminal to ask on.
+  const CliResult no_password =
+      testing::RunProcess(DEVIR_CLI_EXE, {}, {{"DEVIR_PASSWORD", std::nullopt}});
+  EXPECT_EQ(no_password.exit_code, 2) << Describe(no_password);
+  EXPECT_NE(no_password.err.find("no password"), std::string::npos) << no_password.err;
+
+  const CliResult help = testing::RunProcess(DEVIR_CLI_EXE, {"--help"}, {});
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_EQ(help.out.rfind("Usage: devir-cli", 0), 0u) << help.out;
+}
+
+}  // namespace
+}  // namespace devir::cli
