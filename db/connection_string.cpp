@@ -4,19 +4,12 @@
 #include <charconv>
 #include <string>
 
+#include "db/ascii_case.h"
 #include "db/database_error.h"
 
 namespace devir::db {
 
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -53,13 +46,13 @@ std::string AdoValue(std::string_view value) {
 }
 
 bool IsFreeTdsDriver(std::string_view driver) {
-  const std::string name = Lower(driver);
+  const std::string name = AsciiLower(driver);
   return name.find("freetds") != std::string::npos || name.find("tdsodbc") != std::string::npos;
 }
 
 // "ODBC Driver 18 for SQL Server" and later encrypt by default and check the certificate.
 int MicrosoftDriverVersion(std::string_view driver) {
-  const std::string name = Lower(driver);
+  const std::string name = AsciiLower(driver);
   constexpr std::string_view kPrefix = "odbc driver ";
   const std::size_t at = name.find(kPrefix);
   if (at == std::string::npos) return 0;
@@ -167,7 +160,7 @@ ConnectionSettings ParseAdoConnectionString(std::string_view text) {
     if (pos < text.size()) ++pos;  // the ';'
 
     // Later keywords win, as with ADO. Keywords the client has no use for are ignored.
-    const std::string key = Lower(Trimmed(keyword));
+    const std::string key = AsciiLower(Trimmed(keyword));
     if (key == "provider") {
       settings.provider = std::move(value);
     } else if (key == "initial catalog" || key == "database") {
@@ -186,7 +179,7 @@ ConnectionSettings ParseAdoConnectionString(std::string_view text) {
 
 ServerAddress ParseDataSource(std::string_view data_source) {
   std::string_view rest = Trimmed(data_source);
-  if (Lower(rest.substr(0, 4)) == "tcp:") rest.remove_prefix(4);
+  if (AsciiLower(rest.substr(0, 4)) == "tcp:") rest.remove_prefix(4);
 
   ServerAddress address;
   const std::size_t comma = rest.rfind(',');
@@ -209,7 +202,7 @@ ServerAddress ParseDataSource(std::string_view data_source) {
     rest = Trimmed(rest.substr(0, backslash));
   }
   // As with ADO, no host at all means this machine.
-  const std::string host = Lower(rest);
+  const std::string host = AsciiLower(rest);
   address.host = host.empty() || host == "." || host == "(local)" || host == "localhost"
                      ? "127.0.0.1"
                      : std::string(rest);
@@ -264,7 +257,7 @@ std::string RedactPassword(std::string_view odbc_connection_string) {
       out += text.substr(pos);
       break;
     }
-    const std::string key = Lower(Trimmed(text.substr(pos, equals - pos)));
+    const std::string key = AsciiLower(Trimmed(text.substr(pos, equals - pos)));
     out += text.substr(pos, equals + 1 - pos);
     std::size_t end = equals + 1;
     if (end < text.size() && text[end] == '{') {

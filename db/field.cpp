@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "db/ascii_case.h"
 #include "db/database_error.h"
 #include "db/general_number.h"
 
@@ -15,8 +16,7 @@ namespace {
 // Lower case, without the " identity" that Microsoft's drivers append for identity columns
 // ("int identity", "decimal() identity").
 std::string NormalizedTypeName(std::string_view name) {
-  std::string out;
-  for (char c : name) out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  std::string out = AsciiLower(name);
   constexpr std::string_view kIdentity = " identity";
   if (out.size() >= kIdentity.size() && out.ends_with(kIdentity)) {
     out.resize(out.size() - kIdentity.size());

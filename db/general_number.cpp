@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <string_view>
 
 namespace devir::db {
@@ -10,6 +9,8 @@ namespace devir::db {
 namespace {
 
 constexpr int kSignificantDigits = 15;
+// Fixed notation from 1E-4 up to (not including) 1E15.
+constexpr int kLowestFixedExponent = -4;
 
 }  // namespace
 
@@ -18,25 +19,31 @@ std::string GeneralNumberText(double value) {
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";
 
-  // to_chars rounds to 15 significant digits exactly and ignores the locale. Its output has
-  // the shape [-]d.dddddddddddddde[+-]XX.
+  // to_chars rounds to 15 significant digits exactly and ignores the locale.
   char buffer[64];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
                                     std::chars_format::scientific, kSignificantDigits - 1);
-  const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
-  const bool negative = text.front() == '-';
-  const std::size_t e_pos = text.find('e');
-  const int exponent = std::atoi(std::string(text.substr(e_pos + 1)).c_str());
+  // The exponent is taken after rounding, so 999999999999999.9 counts as 1E15.
+  return GeneralNumberLayout(
+      std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
+}
 
+std::string GeneralNumberLayout(std::string_view scientific) {
+  const bool negative = scientific.front() == '-';
+  if (negative) scientific.remove_prefix(1);
+  const std::size_t e_pos = scientific.find('e');
   std::string digits;
-  for (char c : text.substr(negative ? 1 : 0, e_pos - (negative ? 1 : 0))) {
+  for (char c : scientific.substr(0, e_pos)) {
     if (c != '.') digits += c;
   }
+  std::string_view exponent_text = scientific.substr(e_pos + 1);
+  if (exponent_text.front() == '+') exponent_text.remove_prefix(1);
+  int exponent = 0;
+  std::from_chars(exponent_text.data(), exponent_text.data() + exponent_text.size(), exponent);
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 
   std::string out = negative ? "-" : "";
-  // The exponent is taken after rounding, so 999999999999999.9 counts as 1E15.
-  if (exponent >= -4 && exponent < kSignificantDigits) {
+  if (exponent >= kLowestFixedExponent && exponent < kSignificantDigits) {
     if (exponent < 0) {
       out += "0.";
       out.append(static_cast<std::size_t>(-exponent - 1), '0');
@@ -47,20 +54,20 @@ std::string GeneralNumberText(double value) {
         out += digits;
         out.append(integer_digits - digits.size(), '0');
       } else {
-        out += digits.substr(0, integer_digits);
+        out.append(digits, 0, integer_digits);
         out += '.';
-        out += digits.substr(integer_digits);
+        out.append(digits, integer_digits);
       }
     }
-  } else {
-    out += digits.front();
-    if (digits.size() > 1) {
-      out += '.';
-      out += digits.substr(1);
-    }
-    out += 'E';
-    out += std::to_string(exponent);
+    return out;
   }
+  out += digits.front();
+  if (digits.size() > 1) {
+    out += '.';
+    out.append(digits, 1);
+  }
+  out += 'E';
+  out += std::to_string(exponent);
   return out;
 }
 

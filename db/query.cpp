@@ -2,27 +2,13 @@
 
 #include <utility>
 
+#include "db/ascii_case.h"
 #include "db/connection.h"
 #include "db/database_error.h"
 #include "db/odbc/connection.h"
 #include "db/odbc/statement.h"
 
 namespace devir::db {
-
-namespace {
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) {
-      return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 Query::Query(Connection& connection) : connection_(connection) {}
 
@@ -80,7 +66,7 @@ const Field& Query::FieldAt(int index) const {
 
 const Field& Query::FieldByName(std::string_view name) const {
   for (const Field& field : fields_) {
-    if (SameNameIgnoringCase(field.Name(), name)) return field;
+    if (EqualsIgnoringAsciiCase(field.Name(), name)) return field;
   }
   throw DatabaseError("Field '" + std::string(name) + "' not found.");
 }

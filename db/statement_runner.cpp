@@ -5,21 +5,6 @@
 #include "db/query.h"
 
 namespace devir::db {
-namespace {
-
-// Leaves the connection closed however the run ends, so the next user can set its string.
-class DisconnectOnExit {
- public:
-  explicit DisconnectOnExit(Connection& connection) : connection_(connection) {}
-  ~DisconnectOnExit() { connection_.Disconnect(); }
-  DisconnectOnExit(const DisconnectOnExit&) = delete;
-  DisconnectOnExit& operator=(const DisconnectOnExit&) = delete;
-
- private:
-  Connection& connection_;
-};
-
-}  // namespace
 
 std::string RunnerConnectionString(std::string_view server, std::string_view database,
                                    std::string_view user, std::string_view password) {
@@ -30,12 +15,27 @@ std::string RunnerConnectionString(std::string_view server, std::string_view dat
                                    .password = std::string(password)});
 }
 
+RunnerSession::RunnerSession(Connection& connection, std::string_view server,
+                             std::string_view database, std::string_view user,
+                             std::string_view password)
+    : connection_(connection) {
+  connection_.Disconnect();
+  try {
+    connection_.SetConnectionString(RunnerConnectionString(server, database, user, password));
+    connection_.Connect();
+  } catch (...) {
+    connection_.Disconnect();
+    throw;
+  }
+}
+
+RunnerSession::~RunnerSession() {
+  connection_.Disconnect();
+}
+
 void RunOnDatabase(Connection& connection, std::string_view server, std::string_view database,
                    std::string_view sql, std::string_view user, std::string_view password) {
-  connection.Disconnect();
-  DisconnectOnExit disconnect(connection);
-  connection.SetConnectionString(RunnerConnectionString(server, database, user, password));
-  connection.Connect();
+  RunnerSession session(connection, server, database, user, password);
   // The query lives only while the connection is open, so no statement outlives it.
   Query query(connection);
   query.SetSql("SET DATEFORMAT DMY");

@@ -12,6 +12,22 @@ class Connection;
 std::string RunnerConnectionString(std::string_view server, std::string_view database,
                                    std::string_view user, std::string_view password);
 
+/// The connection of one run. The constructor disconnects connection, points it at database
+/// on server (RunnerConnectionString) and connects; the destructor disconnects, so the
+/// connection is closed however the run ends and the next user can set its string. Throws the
+/// client's DatabaseError unchanged, leaving the connection closed.
+class RunnerSession {
+ public:
+  RunnerSession(Connection& connection, std::string_view server, std::string_view database,
+                std::string_view user, std::string_view password);
+  ~RunnerSession();
+  RunnerSession(const RunnerSession&) = delete;
+  RunnerSession& operator=(const RunnerSession&) = delete;
+
+ private:
+  Connection& connection_;
+};
+
 /// Runs one SQL text in database: disconnects connection, points it at database on server,
 /// connects, runs "SET DATEFORMAT DMY" and then sql over that connection, and disconnects.
 /// Any result set is discarded. connection is disconnected on return, also when a step fails,

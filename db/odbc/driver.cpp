@@ -3,27 +3,13 @@
 #include <algorithm>
 #include <system_error>
 
+#include "db/ascii_case.h"
 #include "db/database_error.h"
 #include "db/odbc/call.h"
 #include "db/platform.h"
 #include "db/utf.h"
 
 namespace devir::db::odbc {
-
-namespace {
-
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) {
-      return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 const std::vector<std::string>& PreferredDriverNames() {
 #ifdef _WIN32
@@ -57,7 +43,7 @@ std::string PickDriver(const std::optional<std::string>& override,
   if (override && !override->empty()) return *override;
   for (const std::string& preferred : PreferredDriverNames()) {
     for (const std::string& name : installed) {
-      if (SameName(name, preferred)) return name;
+      if (EqualsIgnoringAsciiCase(name, preferred)) return name;
     }
   }
   for (const std::filesystem::path& path : KnownFreeTdsLibraryPaths()) {

@@ -1,13 +1,15 @@
-// Code page 1254 (Windows Turkish), the code page of the year databases' varchar columns, and
-// the UTF-8 helpers around it. A fixed table: no iconv, no dependence on the process locale.
+// Code page 1254 (Windows Turkish) from a fixed table: no iconv, no dependence on the process
+// locale.
+
+#include "sandbox/engine/codepage1254.h"
 
 #include <array>
+#include <string>
 
-#include "sandbox/engine/convert_detail.h"
+#include "sandbox/engine/convert.h"
+#include "sandbox/engine/utf8.h"
 
 namespace sandbox {
-
-namespace convert_detail {
 
 namespace {
 
@@ -32,8 +34,6 @@ constexpr std::array<char16_t, 128> kHighHalf = {
     0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x0131, 0x015F, 0x00FF,  // 0xF8
 };
 
-constexpr char32_t kReplacement = 0xFFFD;
-
 }  // namespace
 
 char32_t Cp1254ToUnicode(unsigned char byte) {
@@ -48,77 +48,11 @@ std::optional<unsigned char> UnicodeToCp1254(char32_t code_point) {
   return std::nullopt;
 }
 
-std::u32string DecodeUtf8(std::string_view utf8) {
-  std::u32string out;
-  out.reserve(utf8.size());
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    auto lead = static_cast<unsigned char>(utf8[i]);
-    int length = lead < 0x80           ? 1
-                 : (lead >> 5) == 0x6  ? 2
-                 : (lead >> 4) == 0xE  ? 3
-                 : (lead >> 3) == 0x1E ? 4
-                                       : 0;
-    if (length == 0 || i + length > utf8.size()) {
-      out += kReplacement;
-      ++i;
-      continue;
-    }
-    char32_t code_point = length == 1 ? lead : lead & (0x7F >> length);
-    bool valid = true;
-    for (int k = 1; k < length; ++k) {
-      auto next = static_cast<unsigned char>(utf8[i + k]);
-      if ((next & 0xC0) != 0x80) {
-        valid = false;
-        break;
-      }
-      code_point = (code_point << 6) | (next & 0x3F);
-    }
-    constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (!valid || code_point < kMinimum[length] || code_point > 0x10FFFF ||
-        (code_point >= 0xD800 && code_point <= 0xDFFF)) {
-      out += kReplacement;
-      ++i;
-      continue;
-    }
-    out += code_point;
-    i += length;
-  }
-  return out;
-}
-
-void AppendUtf8(std::string& out, char32_t code_point) {
-  if (code_point < 0x80) {
-    out += static_cast<char>(code_point);
-  } else if (code_point < 0x800) {
-    out += static_cast<char>(0xC0 | (code_point >> 6));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else if (code_point < 0x10000) {
-    out += static_cast<char>(0xE0 | (code_point >> 12));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code_point >> 18));
-    out += static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  }
-}
-
-std::string EncodeUtf8(std::u32string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char32_t c : text) AppendUtf8(out, c);
-  return out;
-}
-
-}  // namespace convert_detail
-
 std::string ToCodePage1254(const std::string& utf8) {
   std::string out;
   out.reserve(utf8.size());
-  for (char32_t c : convert_detail::DecodeUtf8(utf8)) {
-    convert_detail::AppendUtf8(out, convert_detail::UnicodeToCp1254(c) ? c : U'?');
+  for (char32_t c : DecodeUtf8(utf8)) {
+    AppendUtf8(out, UnicodeToCp1254(c) ? c : U'?');
   }
   return out;
 }

@@ -5,34 +5,18 @@
 #include <cstdio>
 #include <limits>
 
+#include "sandbox/engine/codepage1254.h"
 #include "sandbox/engine/query_shape.h"
 #include "sandbox/engine/schema.h"
 #include "sandbox/engine/sql_messages.h"
 #include "sandbox/engine/text_fold.h"
 #include "sandbox/engine/tsql_functions.h"
+#include "sandbox/engine/utf8.h"
 
 namespace sandbox {
 namespace {
 
 using Kind = Token::Kind;
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 Scalar MakeNull() {
   return Scalar{};
@@ -102,20 +86,8 @@ int ScaleOf(const Scalar& s) {
 }  // namespace
 
 std::string CodePage1254Char(unsigned char byte) {
-  static constexpr char16_t kHigh[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x008E, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x009E, 0x0178};
-  char32_t cp = byte;
-  if (byte >= 0x80 && byte < 0xA0) cp = kHigh[byte - 0x80];
-  if (byte == 0xD0) cp = 0x011E;
-  if (byte == 0xDD) cp = 0x0130;
-  if (byte == 0xDE) cp = 0x015E;
-  if (byte == 0xF0) cp = 0x011F;
-  if (byte == 0xFD) cp = 0x0131;
-  if (byte == 0xFE) cp = 0x015F;
   std::string out;
-  AppendUtf8(out, cp);
+  AppendUtf8(out, Cp1254ToUnicode(byte));
   return out;
 }
 
@@ -387,14 +359,7 @@ Scalar ConstantEvaluator::Function(const std::string& name, size_t open, size_t 
     TokenRange value_range;
     TokenRange type_range;
     if (name == "CAST" || name == "TRY_CAST") {
-      int depth = 0;
-      size_t as = close;
-      for (size_t k = open + 1; k < close; ++k) {
-        if (t_[k].IsOp("(")) ++depth;
-        if (t_[k].IsOp(")")) --depth;
-        if (depth == 0 && t_[k].IsWord("AS")) as = k;
-      }
-      if (as == close) throw IncorrectSyntax(t_[close].text, t_[close].line);
+      size_t as = CastAs(t_, open, close);
       value_range = {open + 1, as};
       type_range = {as + 1, close};
     } else {

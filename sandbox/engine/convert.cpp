@@ -10,12 +10,12 @@
 #include <limits>
 #include <stdexcept>
 
+#include "sandbox/engine/codepage1254.h"
 #include "sandbox/engine/convert_detail.h"
+#include "sandbox/engine/utf8.h"
 
 namespace sandbox {
 
-using convert_detail::AppendUtf8;
-using convert_detail::Cp1254ToUnicode;
 using convert_detail::DateTimeFromDays;
 using convert_detail::DateTimeFromString;
 using convert_detail::DateTimeFromWholeDays;
@@ -26,8 +26,6 @@ using convert_detail::DecimalFromInt;
 using convert_detail::DecimalToDouble;
 using convert_detail::DecimalToFloat;
 using convert_detail::DecimalToInt64;
-using convert_detail::DecodeUtf8;
-using convert_detail::EncodeUtf8;
 using convert_detail::FloatStyle0;
 using convert_detail::FormatDecimal;
 using convert_detail::IntegerDigits;
@@ -84,6 +82,13 @@ Decimal LiteralDecimal(const Scalar& value) {
   std::optional<Decimal> parsed = ParseDecimal(TrimBlanks(value.text), true);
   if (!parsed) throw std::invalid_argument("not a decimal constant: " + value.text);
   return *parsed;
+}
+
+// The exact value of an int, decimal or float constant.
+Decimal ExactNumber(const Scalar& value) {
+  if (value.kind == Kind::kInt) return DecimalFromInt(value.int_value);
+  if (value.kind == Kind::kFloat) return DecimalFromDouble(value.float_value);
+  return LiteralDecimal(value);
 }
 
 // ---- integers and bit -------------------------------------------------------------------
@@ -263,13 +268,11 @@ Value ToNumeric(const Scalar& value, const ColumnType& type) {
   int overflow_state = 8;
   switch (value.kind) {
     case Kind::kInt:
-      source = DecimalFromInt(value.int_value);
-      break;
     case Kind::kDecimal:
-      source = LiteralDecimal(value);
+      source = ExactNumber(value);
       break;
     case Kind::kFloat:
-      source = DecimalFromDouble(value.float_value);
+      source = ExactNumber(value);
       overflow_state = 6;
       break;
     case Kind::kVarChar:
@@ -343,13 +346,9 @@ Value ToMoney(const Scalar& value, SqlType target) {
   Decimal source;
   switch (value.kind) {
     case Kind::kInt:
-      source = DecimalFromInt(value.int_value);
-      break;
     case Kind::kDecimal:
-      source = LiteralDecimal(value);
-      break;
     case Kind::kFloat:
-      source = DecimalFromDouble(value.float_value);
+      source = ExactNumber(value);
       break;
     case Kind::kVarChar:
     case Kind::kNVarChar: {

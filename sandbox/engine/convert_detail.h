@@ -48,17 +48,6 @@ std::string FloatStyle0(double value);
 /// Blanks that T-SQL trims around a number or date in a string.
 std::string_view TrimBlanks(std::string_view text);
 
-/// UTF-8 helpers. Invalid sequences decode as U+FFFD.
-std::u32string DecodeUtf8(std::string_view utf8);
-std::string EncodeUtf8(std::u32string_view text);
-void AppendUtf8(std::string& out, char32_t code_point);
-
-/// The character of a code page 1254 byte (undefined bytes give the C1 control of the same
-/// number, as Windows does).
-char32_t Cp1254ToUnicode(unsigned char byte);
-/// The code page 1254 byte of a character, nullopt when it has none.
-std::optional<unsigned char> UnicodeToCp1254(char32_t code_point);
-
 /// Converts a string to a date/time column (datetime, smalldatetime, date, time, datetime2,
 /// datetimeoffset). source_type is "varchar" or "nvarchar" for the error texts. Throws
 /// SqlError 241/242.

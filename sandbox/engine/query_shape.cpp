@@ -113,6 +113,18 @@ size_t MatchingParen(const std::vector<Token>& tokens, size_t open, size_t end) 
   throw IncorrectSyntax(last.text, last.line);
 }
 
+size_t CastAs(const std::vector<Token>& tokens, size_t open, size_t close) {
+  int depth = 0;
+  size_t as = close;
+  for (size_t k = open + 1; k < close; ++k) {
+    if (tokens[k].IsOp("(")) ++depth;
+    if (tokens[k].IsOp(")")) --depth;
+    if (depth == 0 && tokens[k].IsWord("AS")) as = k;
+  }
+  if (as == close) throw IncorrectSyntax(tokens[close].text, tokens[close].line);
+  return as;
+}
+
 std::vector<std::string> NameChain(const std::vector<Token>& t, size_t i, size_t end,
                                    size_t* next) {
   std::vector<std::string> parts;

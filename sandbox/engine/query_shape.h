@@ -41,6 +41,10 @@ struct QueryShape {
 /// Index of the token that closes the parenthesis opened at open (tokens[open] is "(").
 size_t MatchingParen(const std::vector<Token>& tokens, size_t open, size_t end);
 
+/// Index of the AS of CAST(value AS type) whose parentheses are tokens[open] and
+/// tokens[close]: the last AS outside inner parentheses. Throws SqlError 102 when there is none.
+size_t CastAs(const std::vector<Token>& tokens, size_t open, size_t close);
+
 /// Analyses the query level that starts at tokens[select_pos] (SELECT) and ends before end.
 /// Throws SqlError 102 for malformed TOP or select lists.
 QueryShape AnalyzeQuery(const std::vector<Token>& tokens, size_t select_pos, size_t end);

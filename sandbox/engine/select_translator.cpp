@@ -294,15 +294,7 @@ std::string SelectTranslator::EmitFunction(const std::string& name, size_t& i, s
   } else if (name == "LTRIM" || name == "RTRIM") {
     out = name + "(" + args() + ", ' ')";
   } else if (name == "CAST" || name == "TRY_CAST") {
-    // CAST(expr AS type): find AS at depth 0.
-    int depth = 0;
-    size_t as = close;
-    for (size_t k = open + 1; k < close; ++k) {
-      if (t_[k].IsOp("(")) ++depth;
-      if (t_[k].IsOp(")")) --depth;
-      if (depth == 0 && t_[k].IsWord("AS")) as = k;
-    }
-    if (as == close) throw IncorrectSyntax(t_[close].text, t_[close].line);
+    size_t as = CastAs(t_, open, close);
     out = "CAST(" + Emit(open + 1, as) + " AS " + CastType(as + 1, close) + ")";
   } else if (name == "CONVERT" || name == "TRY_CONVERT") {
     // CONVERT(type, expr [, style])

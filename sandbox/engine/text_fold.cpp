@@ -2,47 +2,10 @@
 
 #include <cstdint>
 
+#include "sandbox/engine/utf8.h"
+
 namespace sandbox {
 namespace {
-
-// Decodes one code point; malformed bytes are taken one by one as Latin-1.
-char32_t Next(std::string_view s, size_t& i) {
-  unsigned char c = static_cast<unsigned char>(s[i]);
-  int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-  if (extra == 0 || i + extra >= s.size()) {
-    ++i;
-    return c;
-  }
-  char32_t cp = c & (0x3F >> extra);
-  for (int k = 1; k <= extra; ++k) {
-    unsigned char cc = static_cast<unsigned char>(s[i + k]);
-    if ((cc & 0xC0) != 0x80) {
-      ++i;
-      return c;
-    }
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  i += extra + 1;
-  return cp;
-}
-
-void Append(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 char32_t ToUpper(char32_t cp) {
   if (cp >= 'a' && cp <= 'z') return cp == 'i' ? 0x130 : cp - 32;
@@ -132,8 +95,8 @@ int CompareTurkishCi(std::string_view a, std::string_view b) {
       ++j;
       continue;
     }
-    std::uint32_t x = Weight(ToUpper(Next(a, i)));
-    std::uint32_t y = Weight(ToUpper(Next(b, j)));
+    std::uint32_t x = Weight(ToUpper(NextUtf8OrLatin1(a, i)));
+    std::uint32_t y = Weight(ToUpper(NextUtf8OrLatin1(b, j)));
     if (x != y) return x < y ? -1 : 1;
   }
   if (i < a.size()) return 1;
@@ -144,21 +107,21 @@ int CompareTurkishCi(std::string_view a, std::string_view b) {
 std::string TurkishUpper(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) Append(out, ToUpper(Next(utf8, i)));
+  for (size_t i = 0; i < utf8.size();) AppendUtf8(out, ToUpper(NextUtf8OrLatin1(utf8, i)));
   return out;
 }
 
 std::string TurkishLower(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) Append(out, ToLower(Next(utf8, i)));
+  for (size_t i = 0; i < utf8.size();) AppendUtf8(out, ToLower(NextUtf8OrLatin1(utf8, i)));
   return out;
 }
 
 size_t Utf8Length(std::string_view utf8) {
   size_t count = 0;
   for (size_t i = 0; i < utf8.size();) {
-    Next(utf8, i);
+    NextUtf8OrLatin1(utf8, i);
     ++count;
   }
   return count;

@@ -2,21 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/sandbox/tds/client_tools.h"
+
 namespace sandbox::tds {
 namespace {
 
-Bytes Packet(std::uint8_t type, std::uint8_t status, const Bytes& payload) {
-  Bytes out = {type,
-               status,
-               static_cast<std::uint8_t>((payload.size() + 8) >> 8),
-               static_cast<std::uint8_t>(payload.size() + 8),
-               0,
-               0,
-               1,
-               0};
-  out.insert(out.end(), payload.begin(), payload.end());
-  return out;
-}
+using testing::ClientPacket;
 
 Bytes Join(std::initializer_list<Bytes> parts) {
   Bytes out;
@@ -25,7 +16,7 @@ Bytes Join(std::initializer_list<Bytes> parts) {
 }
 
 TEST(MessageAssembler, CompletesASinglePacketMessage) {
-  const Bytes input = Packet(0x01, 0x01, {'a', 0, 'b', 0});
+  const Bytes input = ClientPacket(0x01, {'a', 0, 'b', 0}, 0x01);
   MessageAssembler assembler;
   const auto result = assembler.Feed(input);
   ASSERT_EQ(result.status, DecodeStatus::kComplete);
@@ -36,8 +27,8 @@ TEST(MessageAssembler, CompletesASinglePacketMessage) {
 }
 
 TEST(MessageAssembler, JoinsPacketsUntilEndOfMessage) {
-  const Bytes input =
-      Join({Packet(0x01, 0x00, {1, 2}), Packet(0x01, 0x00, {3}), Packet(0x01, 0x01, {4, 5})});
+  const Bytes input = Join({ClientPacket(0x01, {1, 2}, 0x00), ClientPacket(0x01, {3}, 0x00),
+                            ClientPacket(0x01, {4, 5}, 0x01)});
   MessageAssembler assembler;
   const auto result = assembler.Feed(input);
   ASSERT_EQ(result.status, DecodeStatus::kComplete);
@@ -46,8 +37,8 @@ TEST(MessageAssembler, JoinsPacketsUntilEndOfMessage) {
 }
 
 TEST(MessageAssembler, StopsAfterTheFirstCompleteMessage) {
-  const Bytes first = Packet(0x01, 0x01, {1});
-  const Bytes input = Join({first, Packet(0x06, 0x01, {})});
+  const Bytes first = ClientPacket(0x01, {1}, 0x01);
+  const Bytes input = Join({first, ClientPacket(0x06, {}, 0x01)});
   MessageAssembler assembler;
   auto result = assembler.Feed(input);
   ASSERT_EQ(result.status, DecodeStatus::kComplete);
@@ -60,7 +51,7 @@ TEST(MessageAssembler, StopsAfterTheFirstCompleteMessage) {
 
 // Whatever the split of the bytes, feeding them piece by piece yields the same message.
 TEST(MessageAssembler, NeedsMoreAtEveryCutAndThenCompletes) {
-  const Bytes input = Join({Packet(0x10, 0x00, {9, 8, 7}), Packet(0x10, 0x01, {6})});
+  const Bytes input = Join({ClientPacket(0x10, {9, 8, 7}, 0x00), ClientPacket(0x10, {6}, 0x01)});
   for (std::size_t cut = 0; cut < input.size(); ++cut) {
     MessageAssembler assembler;
     Bytes buffer(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(cut));
@@ -96,13 +87,13 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"LengthAboveLimit", {0x01, 0x01, 0x80, 0x01, 0, 0, 0, 0}},
                       BadCase{"UnknownType", {0x55, 0x01, 0x00, 0x08, 0, 0, 0, 0}},
                       BadCase{"ReplyTypeFromClient", {0x04, 0x01, 0x00, 0x08, 0, 0, 0, 0}},
-                      BadCase{"TypeChangesInsideMessage",
-                              Join({Packet(0x01, 0x00, {1}), Packet(0x03, 0x01, {2})})}),
+                      BadCase{"TypeChangesInsideMessage", Join({ClientPacket(0x01, {1}, 0x00),
+                                                                ClientPacket(0x03, {2}, 0x01)})}),
     [](const auto& test) { return test.param.name; });
 
 TEST(MessageAssembler, RejectsAMessageLargerThanTheBound) {
   MessageAssembler assembler;
-  const Bytes packet = Packet(0x01, 0x00, Bytes(32000, 'x'));
+  const Bytes packet = ClientPacket(0x01, Bytes(32000, 'x'), 0x00);
   std::size_t fed = 0;
   DecodeStatus status = DecodeStatus::kNeedMore;
   while (status == DecodeStatus::kNeedMore && fed <= kMaxMessageSize + packet.size()) {

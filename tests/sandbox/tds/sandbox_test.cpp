@@ -9,42 +9,16 @@
 #include "tests/sandbox/tds/client_tools.h"
 #include "tests/sandbox/tds/odbc_probe.h"
 #include "tests/support/sandbox_process.h"
+#include "tests/support/stock_balance_lines.h"
 
 namespace sandbox::tds::testing {
 namespace {
 
 using devir::testing::SandboxProcess;
 
-// The stock balance query of the carry-over, line for line.
-const char* const kStockBalanceLines[] = {
-    "SELECT     dbo.DEPO.ADI AS DEPOADI, dbo.DEPO.KODU AS DEPOKODU, dbo.stokhareket.STOKKODU, "
-    "ST.STOKADI, ST.BIRIM,",
-    "ST. HESAPKODU , ST.DKODU1 , ST.DKODU2 , ST.DKODU3 , ST.DKODU4 , ST.DKODU5 , ST.SIRA , "
-    "ST.KDVORAN, ISNULL",
-    "                          ((SELECT     SUM(ADET)",
-    "                              FROM         STOKHAREKET",
-    "                              WHERE     GDEPO = DEPO.KODU AND STOKKODU = "
-    "DBO.STOKhareket.STOKKODU), 0) - ISNULL",
-    "                          ((SELECT     SUM(ADET)",
-    "                              FROM         STOKHAREKET",
-    "                              WHERE     CDEPO = DEPO.KODU AND STOKKODU = "
-    "DBO.STOKhareket.STOKKODU), 0) AS KALAN, ISNULL",
-    "                          ((SELECT     AVG(FIYAT)",
-    "                              FROM         STOKHAREKET S",
-    "                              WHERE     S.GDEPO = DEPO.KODU AND S.STOKKODU = "
-    "STOKHAREKET.STOKKODU), 0) AS FIYAT",
-    "FROM         dbo.STOK ST RIGHT OUTER JOIN",
-    "                      dbo.stokhareket ON ST.STOKKODU = dbo.stokhareket.STOKKODU RIGHT "
-    "OUTER JOIN",
-    "                      dbo.DEPO ON dbo.DEPO.KODU = dbo.stokhareket.GDEPO OR dbo.DEPO.KODU = "
-    "dbo.stokhareket.CDEPO",
-    "GROUP BY dbo.DEPO.ADI, dbo.DEPO.KODU, dbo.stokhareket.STOKKODU, ST.STOKADI, ST.BIRIM,",
-    "ST. HESAPKODU , ST.DKODU1 , ST.DKODU2 , ST.DKODU3 , ST.DKODU4 , ST.DKODU5 , ST.SIRA , "
-    "ST.KDVORAN"};
-
 std::string StockBalanceQuery(const std::string& line_break) {
   std::string sql;
-  for (const char* line : kStockBalanceLines) {
+  for (const std::string& line : devir::testing::kStockBalanceLines) {
     if (!sql.empty()) sql += line_break;
     sql += line;
   }
