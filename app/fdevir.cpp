@@ -13,6 +13,7 @@
 #include "app/transfer_run.h"
 #include "db/script_runner.h"
 #include "db/server_connection.h"
+#include "script/balance_query.h"
 #include "script/trace_file.h"
 #include "target/detach.h"
 #include "target/platform_defaults.h"
@@ -52,6 +53,8 @@ TLabeledEdit* MakeLabeledEdit(QWidget* parent, const char* name, const QString& 
 
 TFdevir::TFdevir(Dialogs& dialogs, const Clock& clock, QWidget* parent)
     : QWidget(parent), Q(C), ADOQuery1(C), dialogs_(dialogs), clock_(clock) {
+  // Only its text is used: the query that computes each depot's remaining stock.
+  ADOQuery1.SetSql(script::BalanceQuerySql());
   setObjectName(QStringLiteral("Fdevir"));
   setWindowTitle(QStringLiteral("Devir-%1").arg(target::kSourceYear));
   // The font first, so that every label measures its caption in it.
@@ -203,6 +206,7 @@ bool TFdevir::TransferRun() {
   settings.target_year = target::kTargetYear;
   settings.trace_path = script::DefaultTracePath();
   settings.template_folder = target::DefaultTemplateFolder();
+  settings.balance_sql = ADOQuery1.Sql();
 
   TransferCallbacks callbacks;
   callbacks.set_stage = [this](const std::string& stage) { SetStage(stage); };

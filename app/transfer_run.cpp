@@ -62,6 +62,14 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
   };
   TransferSummary summary;
 
+  // The run's own timeout while it lasts; the connection's setting is back afterwards.
+  struct TimeoutScope {
+    db::Connection& connection;
+    int saved;
+    ~TimeoutScope() { connection.SetCommandTimeout(saved); }
+  } timeout_scope{connection, connection.CommandTimeout()};
+  connection.SetCommandTimeout(settings.command_timeout_seconds);
+
   summary.data_folder = target::WithFinalSeparator(settings.data_folder);
   if (callbacks.data_folder_changed) callbacks.data_folder_changed(summary.data_folder);
 
@@ -71,8 +79,9 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
     script::QueryRowSource query_rows(q);
     CountingRowSource rows(query_rows);
     script::StatementList list;
-    script::BuildTransferScript(rows, settings.opening_date, script::BalanceQuerySql(), set_stage,
-                                list);
+    const std::string& balance_sql =
+        settings.balance_sql.empty() ? script::BalanceQuerySql() : settings.balance_sql;
+    script::BuildTransferScript(rows, settings.opening_date, balance_sql, set_stage, list);
     if (!settings.trace_path.empty()) script::WriteTraceFile(list.Items(), settings.trace_path);
     lines = list.Take();
     summary.rows_read = rows.Take();

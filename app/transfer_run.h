@@ -34,6 +34,12 @@ struct TransferSettings {
   std::filesystem::path trace_path;       ///< the trace file; empty writes none
   std::filesystem::path template_folder;  ///< where the year's template files lie
   bool dry_run = false;  ///< build the script and the trace file, change nothing on the server
+  /// The stock balance query (the window's `ADOQuery1`); empty: script::BalanceQuerySql().
+  std::string balance_sql;
+  /// How long one statement may wait for the server during the run: the balance query over
+  /// a year with millions of movements may take minutes, yet a server that stops answering
+  /// must end in an error rather than a frozen window.
+  int command_timeout_seconds = 600;
 };
 
 /// How the run shows what it does. Any of them may be empty.

@@ -3,9 +3,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <stdexcept>
+
+#include "db/platform.h"
+#include "db/utf.h"
 
 #ifdef _WIN32
 #include <conio.h>
@@ -33,13 +37,16 @@ std::string PromptWithoutEcho(const char* prompt) {
   std::cerr << prompt << std::flush;
   std::string line;
 #ifdef _WIN32
-  for (int c = _getch(); c != '\r' && c != '\n' && c != EOF; c = _getch()) {
-    if (c == '\b') {
-      if (!line.empty()) line.pop_back();
+  // Wide characters, so that letters outside the console's code page (ş, ğ) stay whole.
+  std::u16string wide;
+  for (wint_t c = _getwch(); c != L'\r' && c != L'\n' && c != WEOF; c = _getwch()) {
+    if (c == L'\b') {
+      if (!wide.empty()) wide.pop_back();
     } else {
-      line.push_back(static_cast<char>(c));
+      wide.push_back(static_cast<char16_t>(c));
     }
   }
+  line = db::Utf16ToUtf8(wide);
 #else
   termios saved{};
   const bool have_terminal = tcgetattr(STDIN_FILENO, &saved) == 0;
@@ -59,7 +66,10 @@ std::string PromptWithoutEcho(const char* prompt) {
 
 std::string ReadPassword(const std::optional<std::string>& password_file) {
   if (password_file) {
-    std::ifstream in(*password_file, std::ios::binary);
+    // The file holds UTF-8 text; its name is UTF-8 as every text of this program.
+    std::ifstream in(
+        std::filesystem::path(std::u8string(password_file->begin(), password_file->end())),
+        std::ios::binary);
     if (!in) {
       throw std::runtime_error("cannot read the password file " + *password_file + ": " +
                                std::strerror(errno));
@@ -67,9 +77,10 @@ std::string ReadPassword(const std::optional<std::string>& password_file) {
     std::string line;
     std::getline(in, line);
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);  // a byte-order mark
     return line;
   }
-  if (const char* env = std::getenv("DEVIR_PASSWORD")) return env;
+  if (auto env = db::EnvironmentVariable("DEVIR_PASSWORD")) return *env;
   if (StdinIsTerminal()) return PromptWithoutEcho("Password: ");
   throw UsageError(
       "no password: give --password-file FILE or DEVIR_PASSWORD, or run on a terminal");

@@ -28,6 +28,12 @@ void Connection::Connect() {
   Disconnect();
   const ConnectionSettings settings = ParseAdoConnectionString(connection_string_);
   native_ = std::make_unique<OdbcConnection>(settings);
+  native_->SetCommandTimeout(command_timeout_seconds_);
+}
+
+void Connection::SetCommandTimeout(int seconds) {
+  command_timeout_seconds_ = seconds < 0 ? 0 : seconds;
+  if (native_) native_->SetCommandTimeout(command_timeout_seconds_);
 }
 
 void Connection::Disconnect() noexcept {

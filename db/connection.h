@@ -11,6 +11,9 @@ class OdbcConnection;  // hides <sql.h> from everything above db/
 /// Never shows a login dialog. Not thread-safe: one thread uses it at a time.
 class Connection {
  public:
+  /// ADO's default: a server that stops answering becomes an error, not a frozen window.
+  static constexpr int kDefaultCommandTimeoutSeconds = 30;
+
   Connection();
   ~Connection();
   Connection(const Connection&) = delete;
@@ -30,6 +33,11 @@ class Connection {
   void Disconnect() noexcept;
   bool Connected() const noexcept;
 
+  /// How long one statement may wait for the server before it fails with the driver's
+  /// timeout error (ADO's CommandTimeout); 0 waits without limit. Kept across connects.
+  void SetCommandTimeout(int seconds);
+  int CommandTimeout() const noexcept { return command_timeout_seconds_; }
+
   /// Runs one SQL text and discards any result. Throws DatabaseError.
   void Execute(const std::string& sql);
 
@@ -43,6 +51,7 @@ class Connection {
 
  private:
   std::string connection_string_;
+  int command_timeout_seconds_ = kDefaultCommandTimeoutSeconds;
   std::unique_ptr<OdbcConnection> native_;
 };
 

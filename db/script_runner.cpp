@@ -32,17 +32,6 @@ constexpr char kBegin[] = "BEGIN TRANSACTION";
 constexpr char kCommit[] = "COMMIT TRANSACTION";
 constexpr char kRollback[] = "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION";
 
-class DisconnectOnExit {
- public:
-  explicit DisconnectOnExit(Connection& connection) : connection_(connection) {}
-  ~DisconnectOnExit() { connection_.Disconnect(); }
-  DisconnectOnExit(const DisconnectOnExit&) = delete;
-  DisconnectOnExit& operator=(const DisconnectOnExit&) = delete;
-
- private:
-  Connection& connection_;
-};
-
 bool IsInformation(const SQLWCHAR* state) {
   // Class 01 holds warnings and the server's informational messages (PRINT, severity <= 10).
   return state[0] == u'0' && state[1] == u'1';
@@ -73,22 +62,6 @@ int ErrorLine(SQLHSTMT stmt) {
   }
 }
 
-// True when a call that succeeded with information still carried an error record (a driver
-// may report a failed statement of a batch that way).
-bool CarriesError(SQLHSTMT stmt) {
-  for (SQLSMALLINT record = 1;; ++record) {
-    SQLWCHAR state[6] = {};
-    SQLINTEGER native = 0;
-    SQLWCHAR message[1];
-    SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(
-            SQLGetDiagRecW(SQL_HANDLE_STMT, stmt, record, state, &native, message, 1, &length))) {
-      return false;
-    }
-    if (!IsInformation(state)) return true;
-  }
-}
-
 struct BatchFailure {
   DatabaseError error;
   int line = 0;  // within the batch, from 1; 0 when unknown
@@ -97,7 +70,7 @@ struct BatchFailure {
 // Sends one batch and reads every result to the end. Returns the first error, if any, with
 // the line the server gave for it; the rest of the batch's results are read and dropped.
 std::optional<BatchFailure> RunBatch(OdbcConnection& native, const std::string& sql) {
-  odbc::StatementHandle handle(SQL_HANDLE_DBC, native.Handle());
+  odbc::StatementHandle handle = native.AllocateStatement();
   const SQLHSTMT stmt = handle.Get();
   std::u16string text = Utf8ToUtf16(sql);
   const char* function = "SQLExecDirectW";
@@ -106,7 +79,8 @@ std::optional<BatchFailure> RunBatch(OdbcConnection& native, const std::string& 
                               function);
   // SQL_NO_DATA from SQLExecDirectW only says the first statement touched no rows.
   while (true) {
-    const bool failed = rc == SQL_ERROR || (rc == SQL_SUCCESS_WITH_INFO && CarriesError(stmt));
+    const bool failed = rc == SQL_ERROR ||
+                        (rc == SQL_SUCCESS_WITH_INFO && odbc::CarriesError(SQL_HANDLE_STMT, stmt));
     if (failed) {
       BatchFailure failure{odbc::DiagnosticsError(SQL_HANDLE_STMT, stmt, function),
                            ErrorLine(stmt)};
@@ -312,11 +286,9 @@ std::size_t RunScript(Connection& connection, std::string_view server, std::stri
                                   [](const std::string& line) { return !IsEmpty(line); });
   const std::size_t first_index = static_cast<std::size_t>(first - lines.begin());
 
-  connection.Disconnect();
-  DisconnectOnExit disconnect(connection);
+  std::optional<RunnerSession> session;
   try {
-    connection.SetConnectionString(RunnerConnectionString(server, database, user, password));
-    connection.Connect();
+    session.emplace(connection, server, database, user, password);
   } catch (const DatabaseError& error) {
     // Where each line had a connection of its own, the first line was the first to need one.
     throw ScriptLineError(lines[first_index], first_index + 1, error);

@@ -31,11 +31,10 @@ std::u16string Utf8ToUtf16(std::string_view text) {
       valid = (next & 0xC0) == 0x80;
       code = (code << 6) | (next & 0x3F);
     }
-    // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8 either.
+    // Overlong forms and values beyond U+10FFFF are not UTF-8. A surrogate in its three-byte
+    // form is what Utf16ToUtf8 writes for an unpaired one, and goes back as that code unit.
     constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (valid) {
-      valid = code >= kMinimum[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-    }
+    if (valid) valid = code >= kMinimum[length] && code <= 0x10FFFF;
     if (!valid) {
       throw DatabaseError("The text is not valid UTF-8 (byte " + std::to_string(i + 1) + ").");
     }
@@ -60,9 +59,9 @@ std::string Utf16ToUtf8(std::u16string_view text) {
         text[i + 1] <= 0xDFFF) {
       code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
-    } else if (code >= 0xD800 && code <= 0xDFFF) {
-      code = 0xFFFD;
     }
+    // An unpaired surrogate (nvarchar holds any UTF-16 code unit) keeps its value in the
+    // three-byte form below, so that a value copied through this text comes out unchanged.
     if (code < 0x80) {
       out += static_cast<char>(code);
     } else if (code < 0x800) {

@@ -5,10 +5,12 @@
 
 namespace devir::db {
 
-/// UTF-8 to UTF-16. Throws DatabaseError on bytes that are not UTF-8.
+/// UTF-8 to UTF-16. A surrogate in three-byte form becomes that code unit (the form
+/// Utf16ToUtf8 gives an unpaired one). Throws DatabaseError on bytes that are not UTF-8.
 std::u16string Utf8ToUtf16(std::string_view text);
 
-/// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+/// UTF-16 to UTF-8; an unpaired surrogate is kept in the three-byte form, so that
+/// Utf8ToUtf16 gives it back unchanged.
 std::string Utf16ToUtf8(std::u16string_view text);
 
 }  // namespace devir::db

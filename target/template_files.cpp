@@ -18,8 +18,17 @@ namespace {
 std::error_code CopyWithoutReplacing(const std::filesystem::path& from,
                                      const std::filesystem::path& to) noexcept {
   std::error_code error;
+  const bool existed = std::filesystem::exists(to, error);
+  if (error) return error;
+  if (existed) return std::make_error_code(std::errc::file_exists);
   // copy_options::none refuses an existing target with an error instead of replacing it.
   std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, error);
+  if (error && error != std::errc::file_exists) {
+    // A copy broken off half-way (a full disk) would otherwise stay and be attached by every
+    // later run, since targets are never replaced: remove what this call began, only that.
+    std::error_code ignored;
+    if (std::filesystem::exists(to, ignored)) std::filesystem::remove(to, ignored);
+  }
   return error;
 }
 

@@ -61,7 +61,11 @@ SQLRETURN Traced(SQLRETURN rc, const char* function) noexcept {
 
 SQLRETURN Check(SQLRETURN rc, const char* function, SQLSMALLINT handle_type, SQLHANDLE handle) {
   Traced(rc, function);
-  if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) return rc;
+  if (rc == SQL_SUCCESS || rc == SQL_NO_DATA) return rc;
+  if (rc == SQL_SUCCESS_WITH_INFO) {
+    if (!CarriesError(handle_type, handle)) return rc;
+    throw DiagnosticsError(handle_type, handle, function);
+  }
   if (rc == SQL_INVALID_HANDLE) {
     throw DatabaseError(std::string(function) + " was given an invalid ODBC handle.");
   }
@@ -70,6 +74,22 @@ SQLRETURN Check(SQLRETURN rc, const char* function, SQLSMALLINT handle_type, SQL
                         ReturnCodeName(rc) + ".");
   }
   throw DiagnosticsError(handle_type, handle, function);
+}
+
+bool CarriesError(SQLSMALLINT handle_type, SQLHANDLE handle) noexcept {
+  if (handle == SQL_NULL_HANDLE) return false;
+  for (SQLSMALLINT record = 1;; ++record) {
+    SQLWCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLWCHAR message[1];
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(
+            SQLGetDiagRecW(handle_type, handle, record, state, &native, message, 1, &length))) {
+      return false;
+    }
+    // Class 01 holds warnings and the server's informational messages (severity <= 10).
+    if (state[0] != u'0' || state[1] != u'1') return true;
+  }
 }
 
 DatabaseError DiagnosticsError(SQLSMALLINT handle_type, SQLHANDLE handle, const char* function) {

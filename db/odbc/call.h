@@ -16,10 +16,15 @@ bool TraceEnabled() noexcept;
 /// Writes "odbc: FUNCTION -> CODE" to stderr when tracing; returns rc.
 SQLRETURN Traced(SQLRETURN rc, const char* function) noexcept;
 
-/// Traces the call and returns rc when it is SQL_SUCCESS, SQL_SUCCESS_WITH_INFO or
-/// SQL_NO_DATA. Otherwise throws DatabaseError built from every diagnostic record of
-/// `handle` (of `handle_type`).
+/// Traces the call and returns rc when it is SQL_SUCCESS, SQL_NO_DATA or
+/// SQL_SUCCESS_WITH_INFO with only informational records. Otherwise throws DatabaseError built from
+/// every diagnostic record of `handle` (of `handle_type`).
 SQLRETURN Check(SQLRETURN rc, const char* function, SQLSMALLINT handle_type, SQLHANDLE handle);
+
+/// True when a diagnostic record of the handle is an error rather than information (a class
+/// other than 01): some drivers report a failed statement of a batch as
+/// SQL_SUCCESS_WITH_INFO.
+bool CarriesError(SQLSMALLINT handle_type, SQLHANDLE handle) noexcept;
 
 /// The diagnostic records of a handle as one DatabaseError: messages joined by line breaks,
 /// SQLSTATE and native error of the first record. `function` names the call when the driver

@@ -74,6 +74,16 @@ SQLRETURN OdbcConnection::Check(SQLRETURN rc, const char* function) const {
   }
 }
 
+odbc::StatementHandle OdbcConnection::AllocateStatement() {
+  odbc::StatementHandle statement(SQL_HANDLE_DBC, dbc_.Get());
+  odbc::Check(SQLSetStmtAttrW(statement.Get(), SQL_ATTR_QUERY_TIMEOUT,
+                              reinterpret_cast<SQLPOINTER>(
+                                  static_cast<SQLULEN>(std::max(command_timeout_seconds_, 0))),
+                              0),
+              "SQLSetStmtAttrW", SQL_HANDLE_STMT, statement.Get());
+  return statement;
+}
+
 void OdbcConnection::Execute(const std::string& sql) {
   OdbcStatement statement(*this);
   statement.ExecuteAll(sql);

@@ -48,6 +48,13 @@ class OdbcConnection {
   /// line saying so after the driver's own text (which can be as bare as "Unknown error").
   DatabaseError Explained(const DatabaseError& error) const;
 
+  /// How long a statement may wait for the server before the driver cancels it and fails;
+  /// 0 waits without limit. Applies to statements allocated afterwards.
+  void SetCommandTimeout(int seconds) noexcept { command_timeout_seconds_ = seconds; }
+  /// A statement handle on this connection with the command timeout set. Throws
+  /// DatabaseError.
+  odbc::StatementHandle AllocateStatement();
+
   /// Statements living on this connection; released before the connection closes.
   void Register(OdbcStatement* statement);
   void Unregister(OdbcStatement* statement) noexcept;
@@ -61,6 +68,7 @@ class OdbcConnection {
   std::string driver_;
   bool connected_ = false;
   bool in_transaction_ = false;
+  int command_timeout_seconds_ = 0;
   std::vector<OdbcStatement*> statements_;
 };
 

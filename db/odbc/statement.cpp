@@ -78,7 +78,7 @@ ValueForm FormOf(const ColumnType& type) {
 }
 
 OdbcStatement::OdbcStatement(OdbcConnection& connection)
-    : connection_(&connection), stmt_(SQL_HANDLE_DBC, connection.Handle()) {
+    : connection_(&connection), stmt_(connection.AllocateStatement()) {
   connection_->Register(this);
 }
 
@@ -194,8 +194,11 @@ bool OdbcStatement::FetchRow(std::vector<Field>& fields) {
   const SQLHSTMT stmt = Handle();
   if (!pending_) return false;
   if (Check(SQLFetch(stmt), "SQLFetch") == SQL_NO_DATA) {
-    // Later result sets are not read; closing the cursor lets the connection run other
-    // statements at once.
+    // The rest of the batch is read to its end: an error the server sends after the last
+    // row (a statement that failed half-way) must not pass for a complete result. Later
+    // result sets are skipped; closing the cursor frees the connection for other statements.
+    while (Check(SQLMoreResults(stmt), "SQLMoreResults") != SQL_NO_DATA) {
+    }
     pending_ = false;
     Check(SQLFreeStmt(stmt, SQL_CLOSE), "SQLFreeStmt");
     for (Field& field : fields) field.SetValue(FieldValue{});

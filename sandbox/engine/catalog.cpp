@@ -1,5 +1,7 @@
 #include "sandbox/engine/catalog.h"
 
+#include <chrono>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -114,7 +116,10 @@ std::optional<DatabaseEntry> Catalog::Acquire(const std::string& name) {
 void Catalog::Release(const std::string& name) {
   std::lock_guard lock(mutex_);
   auto it = uses_.find(Upper(name));
-  if (it != uses_.end() && --it->second <= 0) uses_.erase(it);
+  if (it != uses_.end() && --it->second <= 0) {
+    uses_.erase(it);
+    released_.notify_all();
+  }
 }
 
 int Catalog::NextId() const {
@@ -163,12 +168,19 @@ void Catalog::Create(const std::string& name) {
   }
 }
 
+bool Catalog::WaitUntilUnused(std::unique_lock<std::mutex>& lock, const std::string& key) {
+  return released_.wait_for(lock, std::chrono::seconds(1), [&] { return uses_.count(key) == 0; });
+}
+
 void Catalog::Drop(const std::string& name) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   auto it = FindLocked(name);
   if (it == entries_.end()) throw CannotDropDatabase(name);
   if (it->second.id <= 4) throw SystemDatabase(it->second.name);
-  if (uses_.count(it->first)) throw DatabaseInUseDrop(it->second.name);
+  const std::string key = it->first;
+  if (!WaitUntilUnused(lock, key)) throw DatabaseInUseDrop(it->second.name);
+  it = FindLocked(name);
+  if (it == entries_.end()) throw CannotDropDatabase(name);
   DatabaseEntry entry = it->second;
   Remove(entry.name);
   RemoveDataFile(entry.data_file);
@@ -203,7 +215,7 @@ void Catalog::Attach(const std::string& name, const std::vector<std::string>& fi
 }
 
 void Catalog::Detach(const std::string& name) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   auto it = FindLocked(name);
   if (it == entries_.end()) throw DetachUnknownDatabase(name);
   if (it->second.id <= 4) {
@@ -211,7 +223,10 @@ void Catalog::Detach(const std::string& name) {
         3708, 16, 4,
         "Cannot detach the database '" + it->second.name + "' because it is a system database.");
   }
-  if (uses_.count(it->first)) throw DatabaseInUseDetach(it->second.name);
+  const std::string key = it->first;
+  if (!WaitUntilUnused(lock, key)) throw DatabaseInUseDetach(it->second.name);
+  it = FindLocked(name);  // the catalogue may have changed while the lock was let go
+  if (it == entries_.end()) throw DetachUnknownDatabase(name);
   DatabaseEntry entry = it->second;
   try {
     DatabaseFile::Checkpoint(entry.data_file);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <condition_variable>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -62,12 +63,17 @@ class Catalog {
   void Insert(const DatabaseEntry& entry);
   void Remove(const std::string& name);
   int NextId() const;
+  /// Waits a moment for the sessions using the database to end. A client that has just
+  /// disconnected still counts until its connection's thread has noticed the closed socket;
+  /// SQL Server has ended such a session by the time the next statement arrives.
+  bool WaitUntilUnused(std::unique_lock<std::mutex>& lock, const std::string& key);
 
   std::filesystem::path dir_;
   mutable std::mutex mutex_;
   std::unique_ptr<SqliteDb> db_;
   std::map<std::string, DatabaseEntry> entries_;  ///< keyed by upper-case name
   std::map<std::string, int> uses_;               ///< keyed by upper-case name
+  std::condition_variable released_;              ///< a database's last use ended
 };
 
 }  // namespace sandbox

@@ -219,5 +219,39 @@ TEST(SandboxDropTest, KilledServerGivesAnErrorNotAHang) {
   connection.Disconnect();
 }
 
+// A server that stops answering (hung, or a lock that is never released) must end in an
+// error after the command timeout, not freeze the caller.
+TEST(SandboxDropTest, FrozenServerTimesOutInsteadOfHanging) {
+  SandboxProcess server;
+  Connection connection;
+  connection.SetCommandTimeout(2);
+  connection.SetConnectionString(AdoString(server.DataSource(), "qolvanet"));
+  connection.Connect();
+  server.Pause();
+  EXPECT_THROW(connection.Execute("SELECT COUNT(*) FROM STOK"), DatabaseError);
+  server.Resume();
+  connection.Disconnect();
+}
+
+// An error the server sends after a result's last row must not let the rows pass for a
+// complete result: walking to the end throws it.
+TEST(SandboxErrorAfterRowsTest, ErrorAfterTheLastRowIsRaised) {
+  SandboxProcess server;
+  Connection connection;
+  connection.SetConnectionString(AdoString(server.DataSource(), "qolvanet"));
+  connection.Connect();
+  Query query(connection);
+  query.SetSql("SELECT KODU FROM DEPO\r\nINSERT INTO DEPO(KODU) VALUES(NULL)");
+  try {
+    query.Open();
+    while (!query.Eof()) query.Next();
+    ADD_FAILURE() << "the INSERT's error was lost";
+  } catch (const DatabaseError& error) {
+    EXPECT_NE(std::string(error.what()).find("Cannot insert the value NULL into column 'KODU'"),
+              std::string::npos)
+        << error.what();
+  }
+}
+
 }  // namespace
 }  // namespace devir::db

@@ -16,16 +16,19 @@ TEST(Utf, TurkishLettersAndAstralCharactersRoundTrip) {
 
 TEST(Utf, InvalidUtf8IsRefusedNotGuessed) {
   for (const std::string& bad : {std::string("\xC4"), std::string("a\xFF"), std::string("\xC0\xAF"),
-                                 std::string("\xED\xA0\x80")}) {
+                                 std::string("\xF4\x90\x80\x80")}) {
     EXPECT_THROW(Utf8ToUtf16(bad), DatabaseError) << bad;
   }
 }
 
-TEST(Utf, UnpairedSurrogateBecomesReplacementCharacter) {
-  const std::u16string wide = {u'a', static_cast<char16_t>(0xD800), u'b'};
-  EXPECT_EQ(Utf16ToUtf8(wide),
-            "a\xEF\xBF\xBD"
-            "b");
+// nvarchar holds any UTF-16 code unit: a value with an unpaired surrogate must come out of
+// a transfer unchanged, not with a replacement character.
+TEST(Utf, UnpairedSurrogateSurvivesTheRoundTrip) {
+  for (const std::u16string& wide : {std::u16string{u'a', static_cast<char16_t>(0xD800), u'b'},
+                                     std::u16string{static_cast<char16_t>(0xDC00)},
+                                     std::u16string{u'x', static_cast<char16_t>(0xDBFF)}}) {
+    EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(wide)), wide);
+  }
 }
 
 }  // namespace

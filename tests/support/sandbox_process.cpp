@@ -190,8 +190,17 @@ void SandboxProcess::Start() {
   port_ = port;
 }
 
+void SandboxProcess::Pause() {
+  if (pid_ > 0) kill(pid_, SIGSTOP);
+}
+
+void SandboxProcess::Resume() {
+  if (pid_ > 0) kill(pid_, SIGCONT);
+}
+
 void SandboxProcess::Stop() {
   if (pid_ <= 0) return;
+  Resume();
   const int pid = pid_;
   pid_ = -1;
   kill(pid, SIGTERM);

@@ -12,9 +12,9 @@ namespace devir::testing {
 class SandboxProcess {
  public:
   struct Options {
-    bool seed = true;             ///< run `devir-sandbox seed` first
+    bool seed = true;  ///< run `devir-sandbox seed` first
     std::string sample = "small";
-    int browser_port = 0;         ///< 0: no SQL Server Browser; 1434 for instance lookups
+    int browser_port = 0;  ///< 0: no SQL Server Browser; 1434 for instance lookups
     std::string instance = "SQLEXPRESS";
     std::vector<std::string> logins;  ///< "user:password"; empty: the default sa:qolvanet
   };
@@ -31,6 +31,10 @@ class SandboxProcess {
   void Stop();
   /// Kills the server at once (SIGKILL), as a crash would.
   void Kill();
+  /// Freezes the server (SIGSTOP): it keeps its sockets open but answers nothing, as a
+  /// server that hangs would. Resume() lets it go on; Stop() and the destructor resume it.
+  void Pause();
+  void Resume();
 
   int Port() const noexcept { return port_; }
   /// "127.0.0.1,PORT": a data source the client and the window accept.
