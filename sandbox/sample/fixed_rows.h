@@ -9,7 +9,7 @@
 namespace sandbox::sample {
 
 // The hand-written rows every sample starts with: the edge cases of sample_codes.h, the
-// chart of accounts and the level codes. They do not depend on the seed.
+// chart of accounts and the level codes. They do not depend on the random seed.
 
 /// Depots 01 to 05.
 std::vector<SampleRow> FixedDepots();

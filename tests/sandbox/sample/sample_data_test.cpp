@@ -112,7 +112,7 @@ TEST(SampleSourcesTest, SameSeedSameRowsOtherSeedOtherRows) {
   const Tables other = Generate("small", 1.0, 7);
   EXPECT_NE(other.at("STOKHAREKET"), Small().at("STOKHAREKET"));
   EXPECT_NE(other.at("STOK"), Small().at("STOK"));
-  // The edge cases do not depend on the seed.
+  // The edge cases do not depend on the random seed.
   EXPECT_EQ(other.at("DEPO"), Small().at("DEPO"));
 }
 
