@@ -5,7 +5,7 @@
 #
 # Seeds the large sample at SCALE once and keeps it under build/release/bench-data/ (later
 # runs restore it and skip seeding), serves it on a free loopback port, runs devir-cli
-# under /usr/bin/time -v and prints the seed time, the transfer's total and per-stage
+# under /usr/bin/time -v and prints the seeding time, the transfer's total and per-stage
 # times, the statements per second and the peak memory of devir-cli and devir-sandbox.
 # BENCH_KEEP=1 keeps the run's folder (trace file, stderr with timestamps, time -v output).
 set -euo pipefail
