@@ -9,6 +9,8 @@ namespace sandbox {
 namespace {
 
 constexpr const char* kMarker = "devir-sandbox database 1";
+constexpr const char* kSetIdentity =
+    "UPDATE __devir_tables SET identity_current = ? WHERE name = ?";
 
 std::string JoinColumns(const std::vector<std::string>& columns) {
   std::string out;
@@ -225,9 +227,12 @@ std::string DatabaseFile::IndexStorageName(const std::string& table, const std::
 }
 
 void DatabaseFile::LoadIfChanged() {
-  SqliteStmt version = db_.Prepare("PRAGMA schema_version");
-  version.Step();
-  long long current = version.Int(0);
+  long long current = 0;
+  {
+    CachedStmt version = db_.Cached("PRAGMA schema_version");
+    version->Step();
+    current = version->Int(0);
+  }
   if (current == schema_version_) return;
   tables_.clear();
   order_.clear();
@@ -405,10 +410,10 @@ std::int64_t DatabaseFile::ReserveIdentity(const std::string& table, std::int64_
   std::int64_t increment = identity ? identity->identity_increment : 1;
   std::optional<std::int64_t> current = CurrentIdentity(table);
   std::int64_t first = current ? *current + increment : seed;
-  SqliteStmt update = db_.Prepare("UPDATE __devir_tables SET identity_current = ? WHERE name = ?");
-  update.BindInt(1, first + (count - 1) * increment);
-  update.BindText(2, table);
-  update.Step();
+  CachedStmt update = db_.Cached(kSetIdentity);
+  update->BindInt(1, first + (count - 1) * increment);
+  update->BindText(2, table);
+  update->Step();
   return first;
 }
 
@@ -418,27 +423,27 @@ void DatabaseFile::NoteIdentity(const std::string& table, std::int64_t value) {
   std::int64_t increment = identity ? identity->identity_increment : 1;
   std::optional<std::int64_t> current = CurrentIdentity(table);
   if (current && (increment > 0 ? value <= *current : value >= *current)) return;
-  SqliteStmt update = db_.Prepare("UPDATE __devir_tables SET identity_current = ? WHERE name = ?");
-  update.BindInt(1, value);
-  update.BindText(2, table);
-  update.Step();
+  CachedStmt update = db_.Cached(kSetIdentity);
+  update->BindInt(1, value);
+  update->BindText(2, table);
+  update->Step();
 }
 
 std::optional<std::int64_t> DatabaseFile::CurrentIdentity(const std::string& table) {
-  SqliteStmt select = db_.Prepare("SELECT identity_current FROM __devir_tables WHERE name = ?");
-  select.BindText(1, table);
-  if (!select.Step() || select.IsNull(0)) return std::nullopt;
-  return select.Int(0);
+  CachedStmt select = db_.Cached("SELECT identity_current FROM __devir_tables WHERE name = ?");
+  select->BindText(1, table);
+  if (!select->Step() || select->IsNull(0)) return std::nullopt;
+  return select->Int(0);
 }
 
 std::uint64_t DatabaseFile::ReserveRowVersions(std::int64_t count) {
-  SqliteStmt update = db_.Prepare(
+  CachedStmt update = db_.Cached(
       "UPDATE __devir_database SET value = CAST(value AS INTEGER) + ? WHERE key = 'dbts'"
       " RETURNING CAST(value AS INTEGER)");
-  update.BindInt(1, count);
-  if (!update.Step()) return 1;
-  std::uint64_t last = static_cast<std::uint64_t>(update.Int(0));
-  while (update.Step()) {
+  update->BindInt(1, count);
+  if (!update->Step()) return 1;
+  std::uint64_t last = static_cast<std::uint64_t>(update->Int(0));
+  while (update->Step()) {
   }
   return last - static_cast<std::uint64_t>(count) + 1;
 }

@@ -230,7 +230,8 @@ long long SessionImpl::ExecInsert(const InsertStatement& insert) {
   long long inserted = 0;
   std::optional<std::int64_t> last_identity;
   Write(*file, [&]() {
-    SqliteStmt stmt = file->Db().Prepare(sql);
+    CachedStmt cached = file->Db().Cached(sql);
+    SqliteStmt& stmt = *cached;
     std::int64_t next_identity = 0;
     if (identity_index >= 0 && !explicit_identity && !rows.empty()) {
       next_identity = file->ReserveIdentity(table.name, static_cast<std::int64_t>(rows.size()));

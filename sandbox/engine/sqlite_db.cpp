@@ -6,6 +6,9 @@ namespace sandbox {
 namespace {
 
 constexpr int kBusyTimeoutMs = 30000;
+// Statements kept per connection; beyond this the idle ones are dropped (each INSERT into
+// another table has its own text).
+constexpr size_t kMaxCachedStatements = 256;
 
 [[noreturn]] void Throw(sqlite3* db, int code) {
   throw SqliteError(code & 0xFF, db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
@@ -114,8 +117,38 @@ SqliteDb::SqliteDb(const std::filesystem::path& file, bool create) {
   }
 }
 
+CachedStmt::~CachedStmt() {
+  if (!stmt_ || stmt_ == &own_) return;
+  stmt_->Reset();
+  if (in_use_) *in_use_ = false;
+}
+
+CachedStmt::CachedStmt(CachedStmt&& other) noexcept
+    : own_(std::move(other.own_)), in_use_(other.in_use_) {
+  stmt_ = other.stmt_ == &other.own_ ? &own_ : other.stmt_;
+  other.stmt_ = nullptr;
+  other.in_use_ = nullptr;
+}
+
 SqliteDb::~SqliteDb() {
+  cache_.clear();
   if (db_) sqlite3_close_v2(db_);
+}
+
+CachedStmt SqliteDb::Cached(const std::string& sql) {
+  auto it = cache_.find(sql);
+  if (it == cache_.end()) {
+    if (cache_.size() >= kMaxCachedStatements) {
+      std::erase_if(cache_, [](const auto& entry) { return !entry.second.in_use; });
+    }
+    SqliteStmt stmt = Prepare(sql);
+    it = cache_.emplace(sql, CacheEntry{std::move(stmt), false}).first;
+  } else if (it->second.in_use) {
+    return CachedStmt(Prepare(sql));
+  }
+  it->second.stmt.Reset();
+  it->second.in_use = true;
+  return CachedStmt(&it->second.stmt, &it->second.in_use);
 }
 
 void SqliteDb::Exec(const std::string& sql) {

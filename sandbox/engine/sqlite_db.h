@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -56,6 +57,32 @@ class SqliteStmt {
   sqlite3_stmt* stmt_ = nullptr;
 };
 
+class SqliteDb;
+
+/// A statement borrowed from a connection's cache; reset, its bindings cleared and handed
+/// back when the scope ends, so a finished read never keeps a snapshot open.
+class CachedStmt {
+ public:
+  ~CachedStmt();
+  CachedStmt(CachedStmt&& other) noexcept;
+  CachedStmt(const CachedStmt&) = delete;
+  CachedStmt& operator=(const CachedStmt&) = delete;
+  CachedStmt& operator=(CachedStmt&&) = delete;
+
+  SqliteStmt& operator*() { return *stmt_; }
+  SqliteStmt* operator->() { return stmt_; }
+
+ private:
+  friend class SqliteDb;
+  CachedStmt(SqliteStmt* stmt, bool* in_use) : stmt_(stmt), in_use_(in_use) {}
+  /// Used when the cached one is already borrowed (nested use of the same text).
+  explicit CachedStmt(SqliteStmt own) : own_(std::move(own)), stmt_(&own_) {}
+
+  SqliteStmt own_;
+  SqliteStmt* stmt_ = nullptr;
+  bool* in_use_ = nullptr;
+};
+
 /// One SQLite connection; closed on destruction.
 class SqliteDb {
  public:
@@ -72,6 +99,10 @@ class SqliteDb {
   void Exec(const std::string& sql);
   /// Prepares one statement. Throws SqliteError.
   SqliteStmt Prepare(const std::string& sql);
+  /// The prepared statement for sql from this connection's cache (prepared on first use),
+  /// with no bindings. SQLite prepares it again by itself after a schema change. Throws
+  /// SqliteError.
+  CachedStmt Cached(const std::string& sql);
   /// Prepares the first statement of sql; tail receives the unused rest (may be empty).
   SqliteStmt PrepareFirst(const std::string& sql, std::string* tail);
   std::int64_t Changes() const;
@@ -82,7 +113,13 @@ class SqliteDb {
   std::string LastError() const;
 
  private:
+  struct CacheEntry {
+    SqliteStmt stmt;
+    bool in_use = false;
+  };
+
   sqlite3* db_ = nullptr;
+  std::unordered_map<std::string, CacheEntry> cache_;  ///< by SQL text
 };
 
 /// Quotes an identifier for SQLite ("a""b").

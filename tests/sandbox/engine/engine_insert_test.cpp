@@ -51,6 +51,17 @@ TEST_F(InsertTest, OmittedColumnsTakeDefaultIdentityAndRowVersion) {
   EXPECT_NE(rows[0][4], rows[1][4]);
 }
 
+// A table dropped and made again with the same column names but other types must store by
+// the new types, even though the INSERT's text (and so a reused statement) is the same.
+TEST_F(InsertTest, RecreatedTableStoresByItsNewTypes) {
+  Ok(*session_, "CREATE TABLE YENI (A int NULL, B nvarchar(10) NULL)");
+  Ok(*session_, "INSERT INTO YENI(A, B) VALUES(1, N'x')");
+  Ok(*session_, "DROP TABLE YENI");
+  Ok(*session_, "CREATE TABLE YENI (A nvarchar(10) NULL, B int NULL)");
+  Ok(*session_, "INSERT INTO YENI(A, B) VALUES(1, N'7')");
+  EXPECT_EQ(OnlyRow("SELECT A, B FROM YENI"), (Row{std::string("1"), std::int64_t{7}}));
+}
+
 TEST_F(InsertTest, InsertWithoutColumnListSkipsTheIdentity) {
   Ok(*session_, "INSERT INTO DEPO VALUES(N'01', N'Ana', NULL, 0, NULL, DEFAULT)");
   Row row = OnlyRow("SELECT ID, KODU, AKTIF FROM DEPO");
