@@ -8,6 +8,7 @@ DEVIR_PACKAGES=(
   unixodbc-dev tdsodbc freetds-bin
   libsqlite3-dev
   clang-format
+  locales
 )
 
 # Installs the Debian packages that are missing (needs root on a fresh machine).
