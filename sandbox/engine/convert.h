@@ -48,8 +48,9 @@ struct ColumnTarget {
 
 /// Converts a constant to the stored (and wire) form of the target column as SQL Server's
 /// implicit conversion on INSERT does: see sql_types.h for the forms. A NULL gives monostate
-/// (NOT NULL is the caller's check); a timestamp column refuses every value, NULL too (273). Throws SqlError with SQL Server's number, severity,
-/// state and text: 245, 8114, 8115, 241, 242, 2628, 257, 8169, 206, 235, 273...
+/// (NOT NULL is the caller's check); a timestamp column refuses every value, NULL too (273). Throws
+/// SqlError with SQL Server's number, severity, state and text: 245, 8114, 8115, 241, 242, 2628,
+/// 257, 8169, 206, 235, 273...
 Value ConvertToColumn(const Scalar& value, const ColumnTarget& target, DateFormat format);
 
 /// Text in code page 1254 as a varchar literal or column keeps it: every character outside
