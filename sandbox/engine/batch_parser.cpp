@@ -598,24 +598,25 @@ class Parser {
     return create;
   }
 
+  // The optional IF EXISTS of DROP TABLE and DROP DATABASE.
+  bool AcceptIfExists() {
+    if (!Peek().IsWord("IF") || !Peek(1).IsWord("EXISTS")) return false;
+    pos_ += 2;
+    return true;
+  }
+
   void ParseDrop(Statement& statement) {
     ++pos_;
     if (AcceptWord("TABLE")) {
       DropTableStatement drop;
-      if (Peek().IsWord("IF") && Peek(1).IsWord("EXISTS")) {
-        pos_ += 2;
-        drop.if_exists = true;
-      }
+      drop.if_exists = AcceptIfExists();
       do {
         drop.tables.push_back(ParseObjectName());
       } while (AcceptOp(","));
       statement.body = std::move(drop);
     } else if (AcceptWord("DATABASE")) {
       DropDatabaseStatement drop;
-      if (Peek().IsWord("IF") && Peek(1).IsWord("EXISTS")) {
-        pos_ += 2;
-        drop.if_exists = true;
-      }
+      drop.if_exists = AcceptIfExists();
       do {
         drop.names.push_back(Name());
       } while (AcceptOp(","));
