@@ -19,13 +19,13 @@ fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin="$root/build/release"
 sandbox="$bin/sandbox/devir-sandbox"
-cli="$bin/cli/devir-cli"
+cli="$bin/src/cli/devir-cli"
 
 if [ ! -x /usr/bin/time ]; then
   echo "installing GNU time" >&2
   apt-get install -y time >/dev/null
 fi
-if [ ! -x "$sandbox" ] || [ ! -x "$cli" ] || [ ! -d "$bin/cli/DB" ]; then
+if [ ! -x "$sandbox" ] || [ ! -x "$cli" ]; then
   echo "building the release targets" >&2
   (cd "$root" && cmake --preset release >/dev/null &&
     cmake --build build/release --target devir-sandbox devir-cli -j2 >/dev/null)
@@ -101,11 +101,15 @@ fi
 # Each stderr line of devir-cli gets the time it arrived (devir-cli flushes every line).
 stamp() { while IFS= read -r l; do printf '%s %s\n' "$EPOCHREALTIME" "$l"; done; }
 
+# The stand-in's empty template of the new year, written for this run.
+"$sandbox" template --out "$work/DB" >/dev/null
+
 export DEVIR_PASSWORD=qolvanet
 start=$(now)
 set +e
 /usr/bin/time -v -o "$work/cli.time" "$cli" --server "127.0.0.1,$port" --source E2017 \
-  --date 01.01.2018 --data-dir "$cache/data/" --trace "$work/X.TXT" 2>&1 >"$work/cli.out" |
+  --date 01.01.2018 --data-dir "$cache/data/" --trace "$work/X.TXT" --template-dir "$work/DB" \
+  2>&1 >"$work/cli.out" |
   stamp >"$work/cli.err"
 status=${PIPESTATUS[0]}
 set -e

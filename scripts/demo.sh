@@ -29,10 +29,12 @@ read -r -t 30 line <&3 || { echo "the stand-in did not start" >&2; exit 1; }
 port=${line##*:}
 echo "SQL Server stand-in: $line (sample closing year E2017)" >&2
 
-# The stand-in's data folder is the server's folder for database files: the template from
-# DB/ beside devir-cli is copied there and attached as E2018.
+# The stand-in's data folder is the server's folder for database files: the stand-in's empty
+# template of E2018 is copied there and attached as E2018.
+"$bin/sandbox/devir-sandbox" template --out "$work/DB"
 export DEVIR_PASSWORD=qolvanet
-cli=("$bin/cli/devir-cli" --server "127.0.0.1,$port")
-"${cli[@]}" --source E2017 --date 01.01.2018 --data-dir "$data" --trace "$work/X.TXT"
+cli=("$bin/src/cli/devir-cli" --server "127.0.0.1,$port")
+"${cli[@]}" --source E2017 --date 01.01.2018 --data-dir "$data" --trace "$work/X.TXT" \
+  --template-dir "$work/DB"
 echo
 "${cli[@]}" --source E2017 --row-counts

@@ -10,8 +10,9 @@
 #include <QTest>
 
 #include "app/qt_seams.h"
-#include "db/server_connection.h"
+#include "app/server_prompt.h"
 #include "tests/app/modal_driver.h"
+#include "transfer/defaults.h"
 
 namespace devir::app {
 namespace {
@@ -19,8 +20,8 @@ namespace {
 using testing::ModalDriver;
 
 std::string AskServer(QtDialogs& dialogs) {
-  return dialogs.InputBox(db::kServerPromptCaption, db::kServerPromptText,
-                          db::kDefaultServerAddress, db::kServerAddressMaxLength);
+  return dialogs.InputBox(kServerPromptCaption, kServerPromptText, transfer::kDefaultServerAddress,
+                          kServerAddressMaxLength);
 }
 
 QPushButton* DialogButton(QInputDialog* dialog, QDialogButtonBox::StandardButton which) {

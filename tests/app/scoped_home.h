@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "tests/support/temp_folder.h"
+
 namespace devir::app::testing {
 
 /// Points HOME at a fresh temporary folder while alive, so that a run's trace file (X.TXT in
@@ -12,10 +14,8 @@ namespace devir::app::testing {
 class ScopedHome {
  public:
   ScopedHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "devir-home-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
     if (const char* old = std::getenv("HOME")) old_ = old;
-    setenv("HOME", path_.c_str(), 1);
+    setenv("HOME", folder_.Path().c_str(), 1);
   }
   ~ScopedHome() {
     if (old_) {
@@ -23,18 +23,16 @@ class ScopedHome {
     } else {
       unsetenv("HOME");
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
   }
   ScopedHome(const ScopedHome&) = delete;
   ScopedHome& operator=(const ScopedHome&) = delete;
 
-  const std::filesystem::path& Path() const noexcept { return path_; }
+  const std::filesystem::path& Path() const noexcept { return folder_.Path(); }
   /// Where the run writes its trace file.
-  std::filesystem::path TraceFile() const { return path_ / "X.TXT"; }
+  std::filesystem::path TraceFile() const { return folder_ / "X.TXT"; }
 
  private:
-  std::filesystem::path path_;
+  devir::testing::TempFolder folder_{"devir-home-"};
   std::optional<std::string> old_;
 };
 

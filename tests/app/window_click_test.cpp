@@ -39,7 +39,7 @@ class WindowClickTest : public ::testing::Test {
   int CountDatabases(const std::string& name) {
     db::Connection connection;
     connection.SetConnectionString(
-        db::RunnerConnectionString(sandbox_->DataSource(), "master", "sa", "qolvanet"));
+        db::RunnerConnectionString({sandbox_->DataSource(), "sa", "qolvanet"}, "master"));
     connection.Connect();
     db::Query query(connection);
     query.SetSql("SELECT COUNT(*) FROM sys.databases WHERE name = '" + name + "'");
@@ -124,9 +124,8 @@ TEST_F(WindowClickTest, DbSilDetachesTheAttachedTargetAndEnablesOnlyButton1) {
   const std::filesystem::path log = folder / "E2018_Log.LDF";
   {
     db::Connection connection;
-    db::RunOnDatabase(connection, sandbox_->DataSource(), "master",
-                      "sp_attach_db 'E2018','" + data.string() + "', '" + log.string() + "'", "sa",
-                      "qolvanet");
+    db::RunOnDatabase(connection, {sandbox_->DataSource(), "sa", "qolvanet"}, "master",
+                      "sp_attach_db 'E2018','" + data.string() + "', '" + log.string() + "'");
   }
   ASSERT_EQ(CountDatabases("E2018"), 1);
 

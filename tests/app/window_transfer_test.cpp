@@ -16,8 +16,8 @@
 #include "app/labeled_edit.h"
 #include "tests/app/scoped_home.h"
 #include "tests/app/scripted_dialogs.h"
-#include "tests/app/transfer_checks.h"
 #include "tests/support/sandbox_process.h"
+#include "tests/support/transfer_checks.h"
 
 namespace devir::app {
 namespace {

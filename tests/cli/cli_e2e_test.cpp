@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/transfer_checks.h"
 #include "tests/cli/cli_process.h"
 #include "tests/support/sandbox_process.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/transfer_checks.h"
 
 namespace devir::cli {
 namespace {
@@ -35,23 +36,24 @@ class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sandbox_ = std::make_unique<SandboxProcess>();
-    work_ = sandbox_->DataDir().parent_path() / (sandbox_->DataDir().filename().string() + "-cli");
-    fs::create_directories(work_);
-  }
-  void TearDown() override {
-    sandbox_.reset();
-    fs::remove_all(work_);
+    ASSERT_EQ(SandboxProcess::RunTool({"template", "--out", Templates().string()}), 0);
   }
 
   std::string Server() const { return sandbox_->DataSource(); }
   fs::path Trace() const { return work_ / "X.TXT"; }
+  fs::path Templates() const { return work_ / "template"; }
 
   // devir-cli against the stand-in, the password from the environment, the stand-in's data
-  // folder typed without its final separator, the trace in the test's folder.
+  // folder typed without its final separator, the trace in the test's folder. The build's
+  // devir-cli is given the template's folder; a copy finds its own beside it.
   CliResult Run(std::vector<std::string> args, const fs::path& exe = DEVIR_CLI_EXE) {
     std::vector<std::string> all = {"--server",   Server(),
                                     "--data-dir", sandbox_->DataDir().string(),
                                     "--trace",    Trace().string()};
+    if (exe == DEVIR_CLI_EXE) {
+      all.push_back("--template-dir");
+      all.push_back(Templates().string());
+    }
     all.insert(all.end(), args.begin(), args.end());
     return testing::RunProcess(
         exe, all, {{"DEVIR_PASSWORD", checks::kTestPassword}, {"HOME", work_.string()}});
@@ -73,12 +75,16 @@ class CliTest : public ::testing::Test {
   }
 
   // A copy of devir-cli in a folder of its own, with `templates` (file name -> the file to
-  // copy) in "DB" beside it.
-  fs::path CopyOfTheCli(const std::map<std::string, fs::path>& templates) {
+  // copy) in `template_folder` relative to it: "DB" beside it, as on Windows and in the build
+  // folder, or "../share/devir/DB", as the installed package has it.
+  fs::path CopyOfTheCli(const std::map<std::string, fs::path>& templates,
+                        const fs::path& template_folder = "DB") {
     const fs::path folder = work_ / "bin";
-    fs::create_directories(folder / "DB");
+    fs::create_directories(folder / template_folder);
     fs::copy_file(DEVIR_CLI_EXE, folder / "devir-cli", fs::copy_options::overwrite_existing);
-    for (const auto& [name, file] : templates) fs::copy_file(file, folder / "DB" / name);
+    for (const auto& [name, file] : templates) {
+      fs::copy_file(file, folder / template_folder / name);
+    }
     return folder / "devir-cli";
   }
 
@@ -96,7 +102,8 @@ class CliTest : public ::testing::Test {
   }
 
   std::unique_ptr<SandboxProcess> sandbox_;
-  fs::path work_;
+  devir::testing::TempFolder work_folder_{"devir-cli-"};
+  const fs::path& work_ = work_folder_.Path();
 };
 
 TEST_F(CliTest, CarriesTheSampleOverAndSumsItUp) {
@@ -160,12 +167,23 @@ TEST_F(CliTest, AnAttachedTargetFailsAtAttachWithTheServersMessage) {
       << result.err;
 }
 
-TEST_F(CliTest, AMissingTemplateFailsAtAttach) {
-  const CliResult result = RunKeepingTheSource({}, CopyOfTheCli({}));
+TEST_F(CliTest, AMissingTemplateFailsAtRegistryNamingBothPlacesLookedIn) {
+  const fs::path cli = CopyOfTheCli({});
+  const CliResult result = RunKeepingTheSource({}, cli);
   EXPECT_EQ(result.exit_code, 1) << Describe(result);
-  EXPECT_NE(result.err.find("\nattach\n"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("\nşirket\n"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("E2018_Data.MDF"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find((cli.parent_path() / "DB").string()), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find((work_ / "share" / "devir" / "DB").string()), std::string::npos)
+      << result.err;
   EXPECT_FALSE(checks::DatabaseAttached(Server(), "E2018"));
+}
+
+TEST_F(CliTest, AnInstalledProgramFindsItsTemplateUnderShare) {
+  const fs::path cli = CopyOfTheCli({{"E2018_Data.MDF", Templates() / "E2018_Data.MDF"},
+                                     {"E2018_Log.LDF", Templates() / "E2018_Log.LDF"}},
+                                    fs::path("..") / "share" / "devir" / "DB");
+  ExpectTheSampleCarriedOver(RunKeepingTheSource({"--date", "01.01.2018"}, cli));
 }
 
 TEST_F(CliTest, AfterAFailedRunDetachAndASecondTransferSucceed) {
@@ -199,8 +217,7 @@ TEST_F(CliTest, DetachingWhatIsNotAttachedFailsWithTheServersMessage) {
 }
 
 TEST_F(CliTest, AnotherTargetYearNamesEverythingAfterIt) {
-  const fs::path templates = work_ / "template";
-  ASSERT_EQ(SandboxProcess::RunTool({"template", "--out", templates.string()}), 0);
+  const fs::path templates = Templates();
   const fs::path cli = CopyOfTheCli({{"E2019_Data.MDF", templates / "E2018_Data.MDF"},
                                      {"E2019_Log.LDF", templates / "E2018_Log.LDF"}});
 

@@ -19,6 +19,8 @@
 
 extern char** environ;
 
+#include "tests/support/temp_folder.h"
+
 namespace devir::cli::testing {
 
 /// How a devir-cli process ended and what it wrote.
@@ -35,9 +37,7 @@ using Environment = std::map<std::string, std::optional<std::string>>;
 /// files, the environment of the test changed by `environment`. Waits for it to end.
 inline CliResult RunProcess(const std::filesystem::path& exe, const std::vector<std::string>& args,
                             const Environment& environment) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "devir-cli-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  const std::filesystem::path folder = pattern;
+  const devir::testing::TempFolder folder("devir-cli-");
   const std::string out_path = (folder / "out").string();
   const std::string err_path = (folder / "err").string();
 
@@ -77,7 +77,6 @@ inline CliResult RunProcess(const std::filesystem::path& exe, const std::vector<
   const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
-    std::filesystem::remove_all(folder);
     throw std::runtime_error("cannot start " + exe.string() + ": " + std::strerror(rc));
   }
   int status = 0;
@@ -93,7 +92,6 @@ inline CliResult RunProcess(const std::filesystem::path& exe, const std::vector<
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.out = read(out_path);
   result.err = read(err_path);
-  std::filesystem::remove_all(folder);
   return result;
 }
 

@@ -9,7 +9,6 @@
 #include "db/connection_string.h"
 #include "db/database_error.h"
 #include "db/query.h"
-#include "db/transaction.h"
 #include "tests/support/sandbox_process.h"
 
 namespace devir::db {
@@ -146,11 +145,9 @@ TEST_F(SandboxConnectionTest, DeletingNothingIsNoError) {
 TEST_F(SandboxConnectionTest, RollbackUndoesAndCommitKeeps) {
   ConnectTo();
   connection_.Execute("DELETE FROM DEPO WHERE KODU IN (N'TX-1', N'TX-2')");
-  {
-    Transaction transaction(connection_);
-    connection_.Execute("INSERT INTO DEPO (KODU, ADI, AKTIF) VALUES (N'TX-1', N'geri', 1)");
-    // Leaving the scope without Commit rolls back.
-  }
+  connection_.BeginTransaction();
+  connection_.Execute("INSERT INTO DEPO (KODU, ADI, AKTIF) VALUES (N'TX-1', N'geri', 1)");
+  connection_.Rollback();
   EXPECT_EQ(Scalar(connection_, "SELECT COUNT(*) FROM DEPO WHERE KODU = N'TX-1'"), "0");
 
   connection_.BeginTransaction();

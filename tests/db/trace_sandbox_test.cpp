@@ -36,6 +36,8 @@ TEST(OdbcTrace, NamesEveryCallButNeverThePassword) {
   EXPECT_NE(trace.find("odbc: SQLDriverConnectW -> SQL_ERROR"), std::string::npos) << trace;
   EXPECT_NE(trace.find("odbc: SQLExecDirectW -> "), std::string::npos) << trace;
   EXPECT_NE(trace.find("odbc: SQLDisconnect -> SQL_SUCCESS"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("odbc: connection string "), std::string::npos) << trace;
+  EXPECT_NE(trace.find("PWD=***;"), std::string::npos) << trace;
   EXPECT_EQ(trace.find("Gizli"), std::string::npos) << trace;
 }
 

@@ -5,10 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "script/line_text.h"
+#include "tests/support/line_text.h"
 
 namespace devir::script {
 namespace {
+
+using devir::testing::JoinLines;
+using devir::testing::SplitLines;
 
 // The list as it was always built: entries joined into line text and split again.
 std::vector<std::string> JoinedAndSplit(const std::vector<std::string>& entries) {

@@ -27,7 +27,10 @@ class LeakCheckPause {
     __lsan_enable();
   }
 #else
-  LeakCheckPause() = default;
+  // User-provided, so that a pause nobody reads is no unused variable in builds without the
+  // leak check.
+  LeakCheckPause() {}
+  ~LeakCheckPause() {}
 #endif
   LeakCheckPause(const LeakCheckPause&) = delete;
   LeakCheckPause& operator=(const LeakCheckPause&) = delete;

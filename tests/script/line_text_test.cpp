@@ -6,8 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/line_text.h"
+
 namespace devir::script {
 namespace {
+
+using devir::testing::JoinLines;
+using devir::testing::SplitLines;
 
 struct SplitCase {
   std::string name;

@@ -398,7 +398,7 @@ TEST(RoundTrip, RandomRowsArriveEqualColumnByColumn) {
   EntryLines lines(runner);  // as the transfer script splits its entries into lines
   db::Query query(source);
   QueryRowSource rows(query);
-  TableCopyStatements(rows, "T", lines);
+  TableCopyScript(rows, "T", lines);
   runner.Flush();
   target.Commit();
   ASSERT_EQ(runner.Count(), kRowCount);

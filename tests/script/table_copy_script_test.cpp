@@ -16,6 +16,24 @@ using testing::FakeResult;
 using testing::FakeRowSource;
 using testing::Type;
 
+// The table script as text: each statement followed by CR LF, as the list's line text has it.
+class AppendToText final : public StatementSink {
+ public:
+  explicit AppendToText(std::string& text) : text_(text) {}
+  void Add(std::string statement) override {
+    text_ += statement;
+    text_ += "\r\n";
+  }
+
+ private:
+  std::string& text_;
+};
+
+std::size_t TableCopyScript(RowSource& rows, const std::string& table, std::string& script) {
+  AppendToText sink(script);
+  return script::TableCopyScript(rows, table, sink);
+}
+
 FakeResult StockCards() {
   FakeResult result;
   result.columns = {

@@ -17,6 +17,7 @@
 #include "script/system_code_page.h"
 #include "tests/script/leak_check_pause.h"
 #include "tests/script/scoped_environment.h"
+#include "tests/support/temp_folder.h"
 
 namespace devir::script {
 namespace {
@@ -32,16 +33,8 @@ std::string ReadBytes(const fs::path& path) {
 
 class TraceFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "devir-trace-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  fs::path dir_;
+  devir::testing::TempFolder folder_{"devir-trace-"};
+  const fs::path& dir_ = folder_.Path();
 };
 
 TEST_F(TraceFileTest, EachLineEndsWithCrLfWithoutByteOrderMark) {

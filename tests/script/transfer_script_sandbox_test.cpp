@@ -22,11 +22,16 @@
 #include "db/general_number.h"
 #include "db/query.h"
 #include "script/balance_query.h"
-#include "script/line_text.h"
+#include "script/query_row_source.h"
+#include "script/statement_sink.h"
+#include "script/trace_file.h"
 #include "script/transfer_script.h"
 #include "tests/script/sandbox_tables.h"
 #include "tests/script/scoped_environment.h"
+#include "tests/support/line_text.h"
 #include "tests/support/sandbox_process.h"
+#include "tests/support/stock_balance_lines.h"
+#include "tests/support/temp_folder.h"
 
 namespace devir::script {
 namespace {
@@ -183,7 +188,7 @@ TEST_F(TransferScriptSandbox, BalanceHasOneRowPerDepotAndItemWithItsOwnSums) {
 
 // The query as first written sums the whole depot on every row: the fault the mend removes.
 TEST_F(TransferScriptSandbox, UncorrelatedQuerySumsTheWholeDepot) {
-  const auto printed = QueriedBalance(connection_, UncorrelatedBalanceQuerySql());
+  const auto printed = QueriedBalance(connection_, devir::testing::PrintedBalanceQuerySql());
   ExpectSameBalance(printed, ExpectedBalance(connection_, true));
   const auto per_item = QueriedBalance(connection_, BalanceQuerySql());
   EXPECT_NE(printed.at({"T2", "TEST-A"}).quantity, per_item.at({"T2", "TEST-A"}).quantity);
@@ -193,17 +198,14 @@ class ScriptOfTheSample : public TransferScriptSandbox {
  protected:
   void SetUp() override {
     TransferScriptSandbox::SetUp();
-    std::string pattern = (fs::temp_directory_path() / "devir-script-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     db::Query q(connection_);
-    lines_ = BuildTransferScript(
-        q, db::DateTime{2018, 1, 1}, [this](const std::string& stage) { stages_.push_back(stage); },
-        dir_ / "X.TXT");
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
+    QueryRowSource rows(q);
+    StatementList lines;
+    BuildTransferScript(
+        rows, db::DateTime{2018, 1, 1}, BalanceQuerySql(),
+        [this](const std::string& stage) { stages_.push_back(stage); }, lines);
+    WriteTraceFile(lines.Items(), dir_ / "X.TXT");
+    lines_ = lines.Take();
   }
 
   std::size_t Rows(const std::string& table) {
@@ -211,7 +213,8 @@ class ScriptOfTheSample : public TransferScriptSandbox {
   }
 
   ScopedEnvironment utf8_{"LC_ALL", "C.UTF-8"};
-  fs::path dir_;
+  devir::testing::TempFolder folder_{"devir-script-"};
+  const fs::path& dir_ = folder_.Path();
   std::vector<std::string> lines_;
   std::vector<std::string> stages_;
 };
@@ -259,7 +262,7 @@ TEST_F(ScriptOfTheSample, CarryOverRowsForTheEdgeCases) {
 TEST_F(ScriptOfTheSample, TraceFileHoldsTheLinesEachEndingWithCrLf) {
   std::ifstream in(dir_ / "X.TXT", std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(bytes, JoinLines(lines_));
+  EXPECT_EQ(bytes, devir::testing::JoinLines(lines_));
 }
 
 // Every line runs in an empty year built from the schema, and the master tables arrive

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/script/fake_row_source.h"
@@ -97,6 +98,34 @@ TEST_F(TransferScriptTest, LinesComeInTheFixedOrderWithOneEmptyLineAfterStok) {
                                              Insert("DUZEYKODU4", "D4"),
                                              Insert("DUZEYKODU5", "D5")};
   EXPECT_EQ(Build(), expected);
+}
+
+// The counts come from the builder itself, step by step, never from reading the SQL back.
+TEST_F(TransferScriptTest, ReportsWhatEachStepReadAndWrote) {
+  rows_.Answer("SELECT * FROM DUZEYKODU3", Codes({}));
+  StatementList lines;
+  const ScriptReport report = BuildTransferScript(
+      rows_, db::DateTime{2018, 1, 1}, kBalanceSql, [](const auto&) {}, lines);
+  const auto step = [](const char* table, const char* source, std::size_t read,
+                       std::size_t written) {
+    return std::make_tuple(std::string(table), std::string(source), read, written);
+  };
+  std::vector<std::tuple<std::string, std::string, std::size_t, std::size_t>> steps;
+  for (const ScriptStep& s : report.steps) {
+    steps.emplace_back(s.table, s.source, s.rows_read, s.statements);
+  }
+  EXPECT_EQ(
+      steps,
+      (std::vector{step("STOK", "STOK", 2, 2), step("STOKHAREKET", "STOKHAREKET balances", 2, 2),
+                   step("DEPO", "", 0, 1), step("HESAPKODU", "HESAPKODU", 1, 1),
+                   step("DUZEYKODU1", "DUZEYKODU1", 1, 1), step("DUZEYKODU2", "DUZEYKODU2", 1, 1),
+                   step("DUZEYKODU3", "DUZEYKODU3", 0, 0), step("DUZEYKODU4", "DUZEYKODU4", 1, 1),
+                   step("DUZEYKODU5", "DUZEYKODU5", 1, 1)}));
+  EXPECT_EQ(report.opening_entries, 2u);
+  const std::vector<std::string> all = lines.Take();
+  EXPECT_EQ(report.lines, static_cast<std::size_t>(std::count_if(
+                              all.begin(), all.end(), [](const auto& l) { return !l.empty(); })));
+  EXPECT_EQ(report.lines, 11u);
 }
 
 TEST_F(TransferScriptTest, EmptyStokStillLeavesOneEmptyLine) {

@@ -28,15 +28,6 @@ constexpr auto kStartTimeout = std::chrono::seconds(20);
 constexpr auto kStopTimeout = std::chrono::seconds(10);
 constexpr const char* kListening = "listening on 127.0.0.1:";
 
-std::filesystem::path MakeTempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "devir-sandbox-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error(std::string("cannot create a temporary folder: ") +
-                             std::strerror(errno));
-  }
-  return pattern;
-}
-
 // posix_spawn's argv: pointers into strings that outlive the call.
 std::vector<char*> Argv(std::vector<std::string>& args) {
   std::vector<char*> argv;
@@ -94,20 +85,14 @@ struct Pipe {
 SandboxProcess::SandboxProcess() : SandboxProcess(Options{}) {}
 
 SandboxProcess::SandboxProcess(Options options) : options_(std::move(options)) {
-  data_dir_ = MakeTempDir();
-  try {
-    if (options_.seed) {
-      const int rc = RunTool({"seed", "--data", data_dir_.string(), "--sample", options_.sample});
-      if (rc != 0) {
-        throw std::runtime_error("devir-sandbox seed failed with exit code " + std::to_string(rc));
-      }
+  std::filesystem::create_directory(data_dir_);
+  if (options_.seed) {
+    const int rc = RunTool({"seed", "--data", data_dir_.string(), "--sample", options_.sample});
+    if (rc != 0) {
+      throw std::runtime_error("devir-sandbox seed failed with exit code " + std::to_string(rc));
     }
-    Start();
-  } catch (...) {
-    std::error_code ignored;
-    std::filesystem::remove_all(data_dir_, ignored);
-    throw;
   }
+  Start();
 }
 
 SandboxProcess::~SandboxProcess() {
@@ -115,9 +100,6 @@ SandboxProcess::~SandboxProcess() {
     Stop();
   } catch (...) {
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(data_dir_, ignored);
-  std::filesystem::remove(data_dir_.string() + ".stderr", ignored);
 }
 
 std::filesystem::path SandboxProcess::Executable() {
@@ -130,7 +112,7 @@ std::string SandboxProcess::DataSource() const {
 
 void SandboxProcess::Start() {
   if (pid_ > 0) throw std::logic_error("the sandbox is already running");
-  const std::string stderr_path = data_dir_.string() + ".stderr";
+  const std::string stderr_path = (folder_ / "stderr").string();
   std::vector<std::string> args = {Executable().string(),
                                    "serve",
                                    "--data",

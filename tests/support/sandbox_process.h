@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
+
 namespace devir::testing {
 
 /// A private devir-sandbox for one test binary: a temporary data folder (seeded with the
@@ -48,7 +50,8 @@ class SandboxProcess {
 
  private:
   Options options_;
-  std::filesystem::path data_dir_;
+  TempFolder folder_{"devir-sandbox-"};  // the data folder and the server's stderr
+  std::filesystem::path data_dir_ = folder_ / "data";
   int pid_ = -1;
   int port_ = 0;
 };

@@ -35,4 +35,16 @@ inline const std::vector<std::string> kStockBalanceLines = {
     "ST. HESAPKODU , ST.DKODU1 , ST.DKODU2 , ST.DKODU3 , ST.DKODU4 , ST.DKODU5 , ST.SIRA , "
     "ST.KDVORAN"};
 
+/// The sixteen lines joined by CR LF: the query as it was first printed, whose two quantity
+/// subqueries do not name their inner table, so that SQL Server binds the outer item's name to
+/// the inner table and KALAN is the whole depot's balance on every row.
+inline std::string PrintedBalanceQuerySql() {
+  std::string sql;
+  for (const std::string& line : kStockBalanceLines) {
+    if (!sql.empty()) sql += "\r\n";
+    sql += line;
+  }
+  return sql;
+}
+
 }  // namespace devir::testing

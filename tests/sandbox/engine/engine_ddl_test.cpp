@@ -8,9 +8,7 @@ namespace sandbox::testing {
 namespace {
 
 std::string YearSchema() {
-  std::filesystem::path file =
-      std::filesystem::path(__FILE__).parent_path() / "../../../sandbox/sample/year_schema.sql";
-  std::ifstream in(file);
+  std::ifstream in(DEVIR_YEAR_SCHEMA_SQL);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();

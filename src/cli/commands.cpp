@@ -1,0 +1,175 @@
+#include "cli/commands.h"
+
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <iomanip>
+#include <ostream>
+
+#include "cli/progress_reporter.h"
+#include "cli/row_counts.h"
+#include "db/connection.h"
+#include "db/query.h"
+#include "db/script_runner.h"
+#include "db/server_connection.h"
+#include "db/statement_runner.h"
+#include "target/data_folder.h"
+#include "target/detach.h"
+#include "target/target_year.h"
+#include "target/template_files.h"
+#include "transfer/stage_labels.h"
+#include "transfer/transfer_run.h"
+
+namespace devir::cli {
+namespace {
+
+using transfer::kConnectStage;
+
+db::ServerLogin LoginOf(const Options& options, const std::string& password) {
+  return {options.server, options.user, password};
+}
+
+// The failure as the window's message box shows it, with a plain line break.
+int Failed(Streams streams, const std::string& place, const std::exception& error) {
+  streams.err << place << '\n' << error.what() << std::endl;
+  return kExitFailed;
+}
+
+void PrintCount(std::ostream& out, const std::string& label, std::size_t count) {
+  out << "  " << std::left << std::setw(26) << label << std::right << std::setw(10) << count
+      << '\n';
+}
+
+// The window stays silent about the template copy; a log says which file was kept and why.
+void NoteTemplateCopies(Streams streams, const Options& options,
+                        const transfer::TransferSummary& summary) {
+  const std::pair<std::string, std::error_code> copies[] = {
+      {target::DataFileName(options.target_year), summary.template_copy.data},
+      {target::LogFileName(options.target_year), summary.template_copy.log},
+  };
+  for (const auto& [file, error] : copies) {
+    if (!error) continue;
+    streams.err << "devir-cli: " << file << " was not copied from the template (" << error.message()
+                << "); the attach used the file in the data folder" << std::endl;
+  }
+}
+
+void PrintSummary(std::ostream& out, const Options& options,
+                  const transfer::TransferSummary& summary, double seconds) {
+  const std::string target = target::TargetDatabaseName(options.target_year);
+  if (options.dry_run) {
+    out << "devir-cli: dry run of " << options.source << " -> " << target
+        << ": nothing was changed on the server\n";
+  } else {
+    out << "devir-cli: " << options.source << " carried over to " << target << " on "
+        << options.server << '\n';
+  }
+  out << "rows read from " << options.source << ":\n";
+  for (const script::ScriptStep& step : summary.script.steps) {
+    if (!step.source.empty()) PrintCount(out, step.source, step.rows_read);
+  }
+  out << "opening entries " << (options.dry_run ? "in the script" : "written") << ": "
+      << summary.script.opening_entries << '\n';
+  out << "statements run: " << summary.statements_run << " of " << summary.script.lines << '\n';
+  out << "trace file: " << options.trace << '\n';
+  char elapsed[32];
+  std::snprintf(elapsed, sizeof elapsed, "%.1f s", seconds);
+  out << "elapsed: " << elapsed << std::endl;
+}
+
+}  // namespace
+
+int RunTransferCommand(const Options& options, const std::string& password, Streams streams) {
+  const auto started = std::chrono::steady_clock::now();
+  ProgressReporter reporter(streams.err, streams.err_is_terminal);
+  std::string stage = kConnectStage;
+  streams.err << "devir-cli: connecting to " << options.source << " on " << options.server
+              << std::endl;
+
+  db::Connection connection;
+  db::Query query(connection);
+  transfer::TransferSummary summary;
+  try {
+    const db::ServerLogin login = LoginOf(options, password);
+    db::ConnectSource(connection, login, options.source);
+    transfer::TransferSettings settings;
+    settings.login = login;
+    settings.data_folder = options.data_dir;
+    settings.opening_date = options.date;
+    settings.target_year = options.target_year;
+    settings.trace_path = target::PathFromUtf8(options.trace);
+    settings.template_folders =
+        options.template_dir
+            ? std::vector<std::filesystem::path>{target::PathFromUtf8(*options.template_dir)}
+            : target::TemplateFolderCandidates();
+    settings.dry_run = options.dry_run;
+
+    transfer::TransferCallbacks callbacks;
+    callbacks.set_stage = [&](const std::string& next) {
+      stage = next;
+      reporter.Stage(next);
+    };
+    callbacks.progress = [&](std::size_t run, std::size_t total) { reporter.Progress(run, total); };
+    summary = transfer::TransferRun(connection, query, settings, callbacks);
+  } catch (const db::ScriptLineError& error) {
+    reporter.Finish();
+    return Failed(streams, error.Line(), error);
+  } catch (const std::exception& error) {
+    reporter.Finish();
+    return Failed(streams, stage, error);
+  }
+  reporter.Finish();
+  if (!options.dry_run) NoteTemplateCopies(streams, options, summary);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  PrintSummary(streams.out, options, summary, seconds);
+  return kExitDone;
+}
+
+int RunDetachCommand(const Options& options, const std::string& password, Streams streams) {
+  const std::string target = target::TargetDatabaseName(options.target_year);
+  streams.err << "devir-cli: connecting to " << options.source << " on " << options.server
+              << std::endl;
+  db::Connection connection;
+  try {
+    const db::ServerLogin login = LoginOf(options, password);
+    db::ConnectSource(connection, login, options.source);
+    target::DetachDatabase(connection, login, target);
+  } catch (const std::exception& error) {
+    // The window shows a failed detach under the stage label it set for connecting.
+    return Failed(streams, kConnectStage, error);
+  }
+  streams.out << "devir-cli: " << target << " detached from " << options.server
+              << "; its files stay where they are" << std::endl;
+  return kExitDone;
+}
+
+int RunRowCountsCommand(const Options& options, const std::string& password, Streams streams) {
+  const std::string target = target::TargetDatabaseName(options.target_year);
+  const auto count = [&](const std::string& database) {
+    db::Connection connection;
+    connection.SetConnectionString(
+        db::RunnerConnectionString(LoginOf(options, password), database));
+    connection.Connect();
+    return CountRows(connection);
+  };
+
+  std::vector<RowCountLine> lines;
+  try {
+    for (const auto& [table, rows] : count(options.source)) lines.push_back({table, rows, {}});
+  } catch (const std::exception& error) {
+    return Failed(streams, kConnectStage, error);
+  }
+  try {
+    const auto counts = count(target);
+    for (std::size_t i = 0; i < lines.size(); ++i) lines[i].target = counts[i].second;
+  } catch (const std::exception& error) {
+    // Before the transfer the target is simply not there yet: its column stays empty.
+    streams.err << "devir-cli: " << target << " cannot be read: " << error.what() << std::endl;
+  }
+  PrintRowCounts(streams.out, options.source, target, lines);
+  streams.out.flush();
+  return kExitDone;
+}
+
+}  // namespace devir::cli

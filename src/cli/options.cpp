@@ -1,0 +1,165 @@
+#include "cli/options.h"
+
+#include <cctype>
+#include <chrono>
+
+#include "target/target_year.h"
+
+namespace devir::cli {
+namespace {
+
+// SQL Server's datetime starts in 1753, and the source year comes before the target.
+constexpr int kFirstYear = 1753;
+constexpr int kLastYear = 9999;
+
+bool AllDigits(const std::string& text) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+int ParseTargetYear(const std::string& text) {
+  if (text.size() != 4 || !AllDigits(text)) {
+    throw UsageError("--target-year takes a year of four digits, not '" + text + "'");
+  }
+  const int year = std::stoi(text);
+  if (year <= kFirstYear) {
+    throw UsageError("--target-year must come after " + std::to_string(kFirstYear));
+  }
+  return year;
+}
+
+}  // namespace
+
+db::DateTime ParseDate(const std::string& text) {
+  const auto bad = [&text] {
+    return UsageError("--date takes a date as DD.MM.YYYY, not '" + text + "'");
+  };
+  const auto first = text.find('.');
+  const auto second = first == std::string::npos ? first : text.find('.', first + 1);
+  if (second == std::string::npos) throw bad();
+  const std::string day = text.substr(0, first);
+  const std::string month = text.substr(first + 1, second - first - 1);
+  const std::string year = text.substr(second + 1);
+  if (day.size() > 2 || month.size() > 2 || year.size() != 4 || !AllDigits(day) ||
+      !AllDigits(month) || !AllDigits(year)) {
+    throw bad();
+  }
+  db::DateTime date{.year = std::stoi(year), .month = std::stoi(month), .day = std::stoi(day)};
+  const std::chrono::year_month_day calendar{std::chrono::year(date.year),
+                                             std::chrono::month(static_cast<unsigned>(date.month)),
+                                             std::chrono::day(static_cast<unsigned>(date.day))};
+  if (date.year < kFirstYear || date.year > kLastYear || !calendar.ok()) throw bad();
+  return date;
+}
+
+Options ParseOptions(const std::vector<std::string>& args, const OptionDefaults& defaults) {
+  Options options;
+  options.target_year = target::kTargetYear;
+  options.date = {.year = defaults.current_year, .month = 1, .day = 1};
+  options.data_dir = defaults.data_dir;
+  options.trace = defaults.trace;
+  std::optional<std::string> source;
+  bool detach = false;
+  bool row_counts = false;
+  bool help = false;
+
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw UsageError("option " + arg + " needs a value");
+      return args[++i];
+    };
+    if (arg == "--server") {
+      options.server = value();
+    } else if (arg == "--user") {
+      options.user = value();
+    } else if (arg == "--password-file") {
+      options.password_file = value();
+    } else if (arg == "--source") {
+      source = value();
+    } else if (arg == "--target-year") {
+      options.target_year = ParseTargetYear(value());
+    } else if (arg == "--date") {
+      options.date = ParseDate(value());
+    } else if (arg == "--data-dir") {
+      options.data_dir = value();
+    } else if (arg == "--trace") {
+      options.trace = value();
+    } else if (arg == "--template-dir") {
+      options.template_dir = value();
+    } else if (arg == "--dry-run") {
+      options.dry_run = true;
+    } else if (arg == "--detach") {
+      detach = true;
+    } else if (arg == "--row-counts") {
+      row_counts = true;
+    } else if (arg == "--help" || arg == "-h") {
+      help = true;
+    } else if (arg == "--password" || arg.starts_with("--password=")) {
+      throw UsageError(
+          "a password is never taken as an argument (others could read it in the process list); "
+          "use --password-file FILE or DEVIR_PASSWORD");
+    } else {
+      throw UsageError("unknown option " + arg);
+    }
+  }
+  if (help) {
+    options.command = Command::kHelp;
+    return options;
+  }
+  if (detach + row_counts + options.dry_run > 1) {
+    throw UsageError("--detach, --row-counts and --dry-run each ask for a run of their own");
+  }
+  options.command = detach       ? Command::kDetach
+                    : row_counts ? Command::kRowCounts
+                                 : Command::kTransfer;
+  options.source = source.value_or(target::SourceDatabaseName(options.target_year));
+  if (options.server.empty()) throw UsageError("--server must not be empty");
+  if (options.source.empty()) throw UsageError("--source must not be empty");
+  if (options.trace.empty()) throw UsageError("--trace must not be empty");
+  if (options.template_dir && options.template_dir->empty()) {
+    throw UsageError("--template-dir must not be empty");
+  }
+  return options;
+}
+
+std::string UsageText() {
+  return "Usage: devir-cli [options]\n"
+         "Carries the closing year's database over to the next year's, as devir's window does:\n"
+         "copies the master data, writes the carry-over stock movements, registers the new year\n"
+         "in sirketambar, attaches its template database and runs the script there in one\n"
+         "transaction.\n"
+         "\n"
+         "  --server ADDR          SQL Server address (default .\\SQLExpress; host, "
+         "host\\INSTANCE,\n"
+         "                         host,port)\n"
+         "  --user NAME            SQL Server login (default sa)\n"
+         "  --password-file FILE   read the password from FILE (its first line); otherwise\n"
+         "                         DEVIR_PASSWORD, otherwise a prompt without echo on a terminal\n"
+         "  --source NAME          the closing year's database (default E and the year before\n"
+         "                         the target year: E2017)\n"
+         "  --target-year YYYY     the year to open (default 2018): database EYYYY, template\n"
+         "                         files EYYYY_Data.MDF and EYYYY_Log.LDF\n"
+         "  --date DD.MM.YYYY      date of the carry-over movements (default 1 January of the\n"
+         "                         current year)\n"
+         "  --data-dir DIR         the server's folder for database files (default as the window)\n"
+         "  --trace FILE           where the script is written (default as the window)\n"
+         "  --template-dir DIR     where the new year's empty template files lie (default DB\n"
+         "                         beside devir-cli, else ../share/devir/DB when installed)\n"
+         "  --dry-run              build the script and the trace file; change nothing on the\n"
+         "                         server\n"
+         "  --detach               take the target database off the server (\"DB Sil\"); its "
+         "files\n"
+         "                         stay\n"
+         "  --row-counts           print every carried table's row count in the source and the\n"
+         "                         target, side by side\n"
+         "  --help                 this text\n"
+         "\n"
+         "Stages and progress go to stderr, the summary to stdout. Exit codes: 0 done, 1 a step\n"
+         "failed (its stage or failing line and the server's message on stderr), 2 bad usage.\n";
+}
+
+}  // namespace devir::cli

@@ -1,0 +1,302 @@
+#include "db/script_runner.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <utility>
+
+#include "db/connection.h"
+#include "db/odbc/api.h"
+#include "db/odbc/call.h"
+#include "db/odbc/connection.h"
+#include "db/statement_runner.h"
+#include "db/utf.h"
+
+namespace devir::db {
+namespace {
+
+// SQL Server's driver-specific diagnostic field: the line within the batch (SQLUSMALLINT).
+// Not in unixODBC's headers. Microsoft's drivers answer it; Debian's FreeTDS 1.3.17 is built
+// without it and answers SQL_ERROR, which sends the runner to the search line by line.
+#ifdef SQL_DIAG_SS_LINE
+constexpr SQLSMALLINT kDiagLine = SQL_DIAG_SS_LINE;
+#else
+constexpr SQLSMALLINT kDiagLine = -1154;
+#endif
+
+// The server's line field is 16 bits wide.
+constexpr std::size_t kMostLinesPerBatch = 65535;
+
+constexpr char kSessionSetup[] = "SET DATEFORMAT DMY\r\nSET XACT_ABORT ON";
+constexpr char kBegin[] = "BEGIN TRANSACTION";
+constexpr char kCommit[] = "COMMIT TRANSACTION";
+constexpr char kRollback[] = "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION";
+
+// The batch line of the first record that is an error, 0 when the driver gives none.
+int ErrorLine(SQLHSTMT stmt) {
+  const SQLSMALLINT record = odbc::FirstErrorRecord(SQL_HANDLE_STMT, stmt);
+  if (record == 0) return 0;
+  // Room for four bytes, read as the two the field is: a driver that writes a wider integer
+  // cannot run past the buffer, and on little-endian machines the low half is it.
+  SQLINTEGER raw = 0;
+  if (!SQL_SUCCEEDED(odbc::Traced(SQLGetDiagFieldW(SQL_HANDLE_STMT, stmt, record, kDiagLine, &raw,
+                                                   SQL_IS_USMALLINT, nullptr),
+                                  "SQLGetDiagFieldW"))) {
+    return 0;
+  }
+  SQLUSMALLINT line = 0;
+  std::memcpy(&line, &raw, sizeof line);
+  return line;
+}
+
+struct BatchFailure {
+  DatabaseError error;
+  int line = 0;  // within the batch, from 1; 0 when unknown
+};
+
+// Sends one batch and reads every result to the end. Returns the first error, if any, with
+// the line the server gave for it; the rest of the batch's results are read and dropped.
+std::optional<BatchFailure> RunBatch(OdbcConnection& native, const std::string& sql) {
+  odbc::StatementHandle handle = native.AllocateStatement();
+  const SQLHSTMT stmt = handle.Get();
+  std::u16string text = Utf8ToUtf16(sql);
+  const char* function = "SQLExecDirectW";
+  SQLRETURN rc = odbc::Traced(SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(text.data()),
+                                             static_cast<SQLINTEGER>(text.size())),
+                              function);
+  // SQL_NO_DATA from SQLExecDirectW only says the first statement touched no rows.
+  while (true) {
+    const bool failed = rc == SQL_ERROR ||
+                        (rc == SQL_SUCCESS_WITH_INFO && odbc::CarriesError(SQL_HANDLE_STMT, stmt));
+    if (failed) {
+      BatchFailure failure{odbc::DiagnosticsError(SQL_HANDLE_STMT, stmt, function),
+                           ErrorLine(stmt)};
+      // Whatever the server still sends for this batch is read and dropped, so that the
+      // connection is free for the rollback.
+      for (std::size_t i = 0; i <= kMostLinesPerBatch; ++i) {
+        const SQLRETURN more = odbc::Traced(SQLMoreResults(stmt), "SQLMoreResults");
+        if (more == SQL_NO_DATA || more == SQL_INVALID_HANDLE) break;
+      }
+      odbc::Traced(SQLFreeStmt(stmt, SQL_CLOSE), "SQLFreeStmt");
+      return failure;
+    }
+    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO && rc != SQL_NO_DATA) {
+      // SQL_INVALID_HANDLE, SQL_NEED_DATA...: Check names the call and the code.
+      try {
+        odbc::Check(rc, function, SQL_HANDLE_STMT, stmt);
+      } catch (const DatabaseError& error) {
+        return BatchFailure{error, 0};
+      }
+    }
+    function = "SQLMoreResults";
+    rc = odbc::Traced(SQLMoreResults(stmt), function);
+    if (rc == SQL_NO_DATA) return std::nullopt;
+  }
+}
+
+bool IsEmpty(const std::string& line) {
+  return line.empty();
+}
+
+// One run of the script: the batches, the transaction and the search for a failing line.
+class ScriptRun {
+ public:
+  ScriptRun(OdbcConnection& native, const std::vector<std::string>& lines,
+            const ScriptBatchLimits& limits)
+      : native_(native),
+        lines_(lines),
+        max_lines_(std::clamp<std::size_t>(limits.max_lines, 1, kMostLinesPerBatch)),
+        max_bytes_(std::max<std::size_t>(limits.max_bytes, 1)) {}
+
+  struct Failure {
+    std::vector<std::size_t> batch;  // script indices of the failed batch's lines
+    BatchFailure failure;
+  };
+
+  // Runs the non-empty lines of [begin, end) batch by batch; stops at the first failing
+  // batch. after_batch gets the number of statements of each batch that succeeded.
+  std::optional<Failure> RunRange(std::size_t begin, std::size_t end,
+                                  const std::function<void(std::size_t)>& after_batch) {
+    std::vector<std::size_t> batch;
+    std::string text;
+    auto flush = [&]() -> std::optional<Failure> {
+      if (batch.empty()) return std::nullopt;
+      if (auto failure = RunBatch(native_, text)) {
+        return Failure{std::move(batch), std::move(*failure)};
+      }
+      if (after_batch) after_batch(batch.size());
+      batch.clear();
+      text.clear();
+      return std::nullopt;
+    };
+    for (std::size_t i = begin; i < end; ++i) {
+      const std::string& line = lines_[i];
+      if (IsEmpty(line)) continue;
+      if (!LineStandsAlone(line)) {
+        if (auto failure = flush()) return failure;
+        batch.push_back(i);
+        text = line;
+        if (auto failure = flush()) return failure;
+        continue;
+      }
+      if (!batch.empty()) text += "\r\n";
+      text += line;
+      batch.push_back(i);
+      if (batch.size() >= max_lines_ || text.size() >= max_bytes_) {
+        if (auto failure = flush()) return failure;
+      }
+    }
+    return flush();
+  }
+
+  // Runs one statement of the runner's own; its failure is reported against that statement.
+  void RunOwn(const char* sql) {
+    if (auto failure = RunBatch(native_, sql)) {
+      throw ScriptLineError(sql, 0, failure->error);
+    }
+  }
+
+  // Ends the transaction without keeping anything. A failure here needs no report: the
+  // connection is closed right after, and the server rolls back what a closed session left.
+  void RollBack() noexcept {
+    try {
+      RunBatch(native_, kRollback);
+    } catch (...) {
+    }
+  }
+
+  // The failing line of a failed batch, and the message to show with it.
+  std::pair<std::size_t, DatabaseError> FailingLine(const Failure& failed) {
+    const int line = failed.failure.line;
+    if (line >= 1 && static_cast<std::size_t>(line) <= failed.batch.size()) {
+      return {failed.batch[static_cast<std::size_t>(line) - 1], failed.failure.error};
+    }
+    // No line from the server: the batches before it again, in a fresh transaction, then the
+    // batch's lines one by one until one fails; all of it rolled back. Where that cannot be
+    // done (the connection is gone), the batch's first line stands for it.
+    std::pair<std::size_t, DatabaseError> found{failed.batch.front(), failed.failure.error};
+    try {
+      RunOwn(kBegin);
+      if (auto earlier = RunRange(0, failed.batch.front(), {})) {
+        found = {earlier->batch.front(), earlier->failure.error};
+      } else {
+        for (std::size_t index : failed.batch) {
+          if (auto failure = RunBatch(native_, lines_[index])) {
+            found = {index, failure->error};
+            break;
+          }
+        }
+      }
+    } catch (const DatabaseError&) {
+      found = {failed.batch.front(), failed.failure.error};
+    }
+    RollBack();
+    return found;
+  }
+
+ private:
+  OdbcConnection& native_;
+  const std::vector<std::string>& lines_;
+  std::size_t max_lines_;
+  std::size_t max_bytes_;
+};
+
+}  // namespace
+
+ScriptLineError::ScriptLineError(std::string line, std::size_t number, const DatabaseError& cause)
+    : DatabaseError(cause.what(), cause.SqlState(), cause.NativeError()),
+      line_(std::move(line)),
+      number_(number) {}
+
+bool LineStandsAlone(std::string_view line) {
+  enum class State { kCode, kString, kBracket, kQuotedName, kLineComment, kBlockComment };
+  State state = State::kCode;
+  int comment_depth = 0;  // T-SQL block comments nest
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    const char next = i + 1 < line.size() ? line[i + 1] : '\0';
+    switch (state) {
+      case State::kCode:
+        if (c == '\'') {
+          state = State::kString;
+        } else if (c == '[') {
+          state = State::kBracket;
+        } else if (c == '"') {
+          state = State::kQuotedName;
+        } else if (c == '-' && next == '-') {
+          state = State::kLineComment;
+          ++i;
+        } else if (c == '/' && next == '*') {
+          state = State::kBlockComment;
+          comment_depth = 1;
+          ++i;
+        }
+        break;
+      case State::kString:
+      case State::kBracket:
+      case State::kQuotedName: {
+        const char close = state == State::kString ? '\'' : state == State::kBracket ? ']' : '"';
+        if (c == close) {
+          if (next == close) {
+            ++i;  // a doubled closing character stands for itself
+          } else {
+            state = State::kCode;
+          }
+        }
+        break;
+      }
+      case State::kLineComment:
+        if (c == '\r' || c == '\n') state = State::kCode;
+        break;
+      case State::kBlockComment:
+        if (c == '/' && next == '*') {
+          ++comment_depth;
+          ++i;
+        } else if (c == '*' && next == '/') {
+          ++i;
+          if (--comment_depth == 0) state = State::kCode;
+        }
+        break;
+    }
+  }
+  return state == State::kCode || state == State::kLineComment;
+}
+
+std::size_t RunScript(Connection& connection, const ServerLogin& login, std::string_view database,
+                      const std::vector<std::string>& lines, const ScriptProgress& progress,
+                      const ScriptBatchLimits& limits) {
+  const std::size_t total = static_cast<std::size_t>(
+      std::count_if(lines.begin(), lines.end(), [](const auto& line) { return !IsEmpty(line); }));
+  if (total == 0) return 0;
+  const auto first = std::find_if(lines.begin(), lines.end(),
+                                  [](const std::string& line) { return !IsEmpty(line); });
+  const std::size_t first_index = static_cast<std::size_t>(first - lines.begin());
+
+  std::optional<RunnerSession> session;
+  try {
+    session.emplace(connection, login, database);
+  } catch (const DatabaseError& error) {
+    // Where each line had a connection of its own, the first line was the first to need one.
+    throw ScriptLineError(lines[first_index], first_index + 1, error);
+  }
+
+  OdbcConnection& native = connection.Native();
+  ScriptRun run(native, lines, limits);
+  run.RunOwn(kSessionSetup);
+  run.RunOwn(kBegin);
+  std::size_t done = 0;
+  if (progress) progress(0, total);
+  const auto failed = run.RunRange(0, lines.size(), [&](std::size_t count) {
+    done += count;
+    if (progress) progress(done, total);
+  });
+  if (failed) {
+    run.RollBack();
+    auto [index, error] = run.FailingLine(*failed);
+    throw ScriptLineError(lines[index], index + 1, error);
+  }
+  run.RunOwn(kCommit);
+  return done;
+}
+
+}  // namespace devir::db

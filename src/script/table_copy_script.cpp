@@ -1,0 +1,76 @@
+#include "script/table_copy_script.h"
+
+#include <utility>
+
+#include "script/field_to_sql.h"
+
+namespace devir::script {
+
+namespace {
+
+bool IsLeftOut(const std::string& column) {
+  return column == "ID" || column == "HID";
+}
+
+// A column name as it stands when it is a regular identifier (every name of the year
+// databases); otherwise in brackets, so that a blank, comma or parenthesis in a name cannot
+// change the statement.
+std::string ColumnName(const std::string& name) {
+  bool regular =
+      !name.empty() && !(name.front() >= '0' && name.front() <= '9') && name.front() != '$';
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (!(byte >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+          (c >= '0' && c <= '9') || c == '_' || c == '@' || c == '#' || c == '$')) {
+      regular = false;
+    }
+  }
+  if (regular) return name;
+  std::string out = "[";
+  for (char c : name) {
+    if (c == ']') out += ']';
+    out += c;
+  }
+  out += ']';
+  return out;
+}
+
+}  // namespace
+
+std::size_t TableCopyScript(RowSource& rows, std::string_view table, StatementSink& script) {
+  rows.Open("SELECT * FROM " + std::string(table));
+  ClosedOnExit close(rows);
+  if (rows.Eof()) return 0;
+
+  // The columns are the same on every row: "INSERT INTO T(A,B) VALUES(" is built once. A
+  // trailing character is cut after each list, as the copied statements always had it.
+  std::string head = "INSERT INTO " + std::string(table) + "(";
+  const int count = rows.FieldCount();
+  for (int i = 0; i < count; ++i) {
+    const std::string& name = rows.FieldAt(i).Name();
+    if (IsLeftOut(name)) continue;
+    head += ColumnName(name);
+    head += ',';
+  }
+  head.pop_back();
+  head += ") VALUES(";
+
+  std::size_t read = 0;
+  while (!rows.Eof()) {
+    std::string statement = head;
+    for (int i = 0; i < count; ++i) {
+      const db::Field& field = rows.FieldAt(i);
+      if (IsLeftOut(field.Name())) continue;
+      statement += FieldToSql(field);
+      statement += ',';
+    }
+    statement.pop_back();
+    statement += ')';
+    script.Add(std::move(statement));
+    ++read;
+    rows.Next();
+  }
+  return read;
+}
+
+}  // namespace devir::script

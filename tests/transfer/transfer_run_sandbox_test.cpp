@@ -1,0 +1,177 @@
+// The transfer run in process against the stand-in: the sample carried over whole, the
+// stages in order, a dry run that changes nothing, and each failure placed where it belongs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "db/connection.h"
+#include "db/database_error.h"
+#include "db/query.h"
+#include "db/script_runner.h"
+#include "db/server_connection.h"
+#include "target/target_year.h"
+#include "tests/support/sandbox_process.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/transfer_checks.h"
+#include "transfer/transfer_run.h"
+
+namespace devir::transfer {
+namespace {
+
+namespace fs = std::filesystem;
+using devir::testing::SandboxProcess;
+namespace checks = devir::testing;
+
+const db::DateTime kOpeningDate{.year = 2018, .month = 1, .day = 1};
+
+class TransferRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sandbox_ = std::make_unique<SandboxProcess>();
+    ASSERT_EQ(SandboxProcess::RunTool({"template", "--out", (work_ / "DB").string()}), 0);
+  }
+
+  std::string Server() const { return sandbox_->DataSource(); }
+
+  TransferSettings Settings() const {
+    TransferSettings settings;
+    settings.login = {Server(), checks::kTestUser, checks::kTestPassword};
+    // Typed without its final separator.
+    settings.data_folder = sandbox_->DataDir().string();
+    settings.opening_date = kOpeningDate;
+    settings.trace_path = work_ / "X.TXT";
+    settings.template_folders = {work_ / "DB"};
+    return settings;
+  }
+
+  // Connects C to the source as the click frame does, then runs the transfer.
+  TransferSummary Run(const TransferSettings& settings) {
+    db::Connection connection;
+    db::Query query(connection);
+    db::ConnectSource(connection, settings.login, "E2017");
+    TransferCallbacks callbacks;
+    callbacks.set_stage = [this](const std::string& stage) { stages_.push_back(stage); };
+    callbacks.data_folder_changed = [this](const std::string& folder) { folder_ = folder; };
+    callbacks.progress = [this](std::size_t run, std::size_t total) {
+      progress_.emplace_back(run, total);
+    };
+    return TransferRun(connection, query, settings, callbacks);
+  }
+
+  std::unique_ptr<SandboxProcess> sandbox_;
+  devir::testing::TempFolder work_folder_{"devir-run-"};
+  const fs::path& work_ = work_folder_.Path();
+  std::vector<std::string> stages_;
+  std::string folder_;
+  std::vector<std::pair<std::size_t, std::size_t>> progress_;
+};
+
+TEST_F(TransferRunTest, CarriesTheSampleOverWhole) {
+  const TransferSummary summary = Run(Settings());
+
+  EXPECT_EQ(stages_, (std::vector<std::string>{"stok tablosu", "stokhareket tablosu", "depo+hk+dk",
+                                               "şirket", "attach", "x.txt"}));
+  EXPECT_EQ(folder_, sandbox_->DataDir().string() + "/");
+  EXPECT_EQ(summary.data_folder, folder_);
+  EXPECT_TRUE(fs::exists(sandbox_->DataDir() / "E2018_Data.MDF"));
+  EXPECT_TRUE(fs::exists(sandbox_->DataDir() / "E2018_Log.LDF"));
+  checks::ExpectMasterTablesCarried(Server(), "E2017", "E2018");
+  checks::ExpectCarryOverMovements(Server(), "E2017", "E2018", kOpeningDate);
+  checks::ExpectOneRegistryRow(Server(), 2018);
+  const std::size_t traced = checks::ExpectTraceMatchesTarget(work_ / "X.TXT", Server(), "E2018");
+
+  EXPECT_EQ(summary.statements_run, traced);
+  EXPECT_EQ(summary.script.lines, traced);
+  ASSERT_FALSE(progress_.empty());
+  EXPECT_EQ(progress_.back(), std::make_pair(traced, traced));
+  const auto counts = checks::CountCarriedRows(Server(), "E2017");
+  std::vector<std::pair<std::string, std::size_t>> read;
+  for (const script::ScriptStep& step : summary.script.steps) {
+    if (!step.source.empty()) read.emplace_back(step.source, step.rows_read);
+  }
+  ASSERT_EQ(read.size(), 8u);
+  EXPECT_EQ(read[0], std::make_pair(std::string("STOK"), std::size_t(counts.at("STOK"))));
+  EXPECT_EQ(read[1].first, "STOKHAREKET balances");
+  EXPECT_EQ(read[1].second, summary.script.opening_entries);
+  EXPECT_EQ(summary.script.opening_entries,
+            std::size_t(checks::CountRows(Server(), "E2018", "STOKHAREKET")));
+  EXPECT_EQ(read[2], std::make_pair(std::string("HESAPKODU"), std::size_t(counts.at("HESAPKODU"))));
+  EXPECT_EQ(read[7],
+            std::make_pair(std::string("DUZEYKODU5"), std::size_t(counts.at("DUZEYKODU5"))));
+}
+
+TEST_F(TransferRunTest, DryRunWritesTheTraceAndChangesNothingOnTheServer) {
+  const long long registry = checks::CountRows(Server(), "sirketambar", "sirketler");
+  TransferSettings settings = Settings();
+  settings.dry_run = true;
+
+  const TransferSummary summary = Run(settings);
+
+  EXPECT_EQ(stages_,
+            (std::vector<std::string>{"stok tablosu", "stokhareket tablosu", "depo+hk+dk"}));
+  EXPECT_EQ(summary.statements_run, 0u);
+  EXPECT_GT(summary.script.lines, 1u);
+  EXPECT_TRUE(fs::exists(work_ / "X.TXT"));
+  EXPECT_FALSE(checks::DatabaseAttached(Server(), "E2018"));
+  EXPECT_EQ(checks::CountRows(Server(), "sirketambar", "sirketler"), registry);
+  EXPECT_FALSE(fs::exists(sandbox_->DataDir() / "E2018_Data.MDF"));
+  EXPECT_TRUE(progress_.empty());
+}
+
+// The template is looked for before anything changes on the server.
+TEST_F(TransferRunTest, AMissingTemplateFailsAtRegistryNamingWhereItLooked) {
+  const long long registry = checks::CountRows(Server(), "sirketambar", "sirketler");
+  TransferSettings settings = Settings();
+  settings.template_folders = {work_ / "yok", work_ / "bos"};
+  try {
+    Run(settings);
+    FAIL() << "ran without a template";
+  } catch (const std::runtime_error& error) {
+    const std::string message = error.what();
+    EXPECT_NE(message.find((work_ / "yok").string()), std::string::npos) << message;
+    EXPECT_NE(message.find((work_ / "bos").string()), std::string::npos) << message;
+  }
+  EXPECT_EQ(stages_.back(), "şirket");
+  EXPECT_FALSE(checks::DatabaseAttached(Server(), "E2018"));
+  EXPECT_EQ(checks::CountRows(Server(), "sirketambar", "sirketler"), registry);
+}
+
+TEST_F(TransferRunTest, AnAttachedTargetFailsAtAttachWithTheServersMessage) {
+  Run(Settings());
+  const auto rows = checks::CountCarriedRows(Server(), "E2018");
+  stages_.clear();
+  try {
+    Run(Settings());
+    FAIL() << "attached twice";
+  } catch (const db::ScriptLineError& error) {
+    FAIL() << "failed at a line: " << error.Line();
+  } catch (const db::DatabaseError& error) {
+    EXPECT_NE(std::string(error.what()).find("Database 'E2018' already exists"), std::string::npos)
+        << error.what();
+  }
+  EXPECT_EQ(stages_.back(), "attach");
+  EXPECT_EQ(checks::CountCarriedRows(Server(), "E2018"), rows);
+}
+
+TEST_F(TransferRunTest, AFailingLineIsNamedAndLeavesTheTargetWithoutRows) {
+  checks::PlaceShortNameTarget(Server(), sandbox_->DataDir(), 2018);
+  try {
+    Run(Settings());
+    FAIL() << "a name of 100 characters fitted into 99";
+  } catch (const db::ScriptLineError& error) {
+    EXPECT_EQ(error.Line(), checks::FirstTooLongNameLine(work_ / "X.TXT", Server(), "E2017"));
+    EXPECT_NE(std::string(error.what()).find("truncated"), std::string::npos) << error.what();
+  }
+  EXPECT_EQ(stages_.back(), "x.txt");
+  ASSERT_TRUE(checks::DatabaseAttached(Server(), "E2018"));
+  for (const auto& [table, count] : checks::CountCarriedRows(Server(), "E2018")) {
+    EXPECT_EQ(count, 0) << table;
+  }
+}
+
+}  // namespace
+}  // namespace devir::transfer
