@@ -1,7 +1,7 @@
 #include "db/field.h"
 
 #include <charconv>
-#include <cstdio>
+#include <chrono>
 #include <string_view>
 #include <utility>
 
@@ -18,16 +18,6 @@ namespace {
 // the largest sized ones are varchar(8000) and nvarchar(4000).
 bool IsMaxSize(long long size) {
   return size <= 0 || size > 8000;
-}
-
-// Days from 1970-01-01 for a proleptic Gregorian date (H. Hinnant's days_from_civil).
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const long long era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<long long>(doe) - 719468;
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -104,11 +94,27 @@ bool ParseIsoDateTime(std::string_view text, DateTime& out) {
 
 std::string TwoDigits(int value) {
   char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%02d", value);
-  return buffer;
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  std::string digits(buffer, end);
+  if (digits.size() < 2) digits.insert(0, 2 - digits.size(), '0');
+  return digits;
+}
+
+std::chrono::sys_days CalendarDay(int year, int month, int day) {
+  return std::chrono::year(year) / std::chrono::month(static_cast<unsigned>(month)) /
+         std::chrono::day(static_cast<unsigned>(day));
 }
 
 }  // namespace
+
+std::string WithFourDigitYear(std::string iso_text) {
+  std::size_t digits = 0;
+  while (digits < iso_text.size() && iso_text[digits] >= '0' && iso_text[digits] <= '9') ++digits;
+  if (digits > 0 && digits < 4 && digits < iso_text.size() && iso_text[digits] == '-') {
+    iso_text.insert(0, 4 - digits, '0');
+  }
+  return iso_text;
+}
 
 FieldKind KindOf(const ColumnType& type) {
   const std::string name = BaseTypeName(type.type_name);
@@ -166,8 +172,7 @@ double Field::AsFloat() const {
     // Days since 30.12.1899 with the time of day as fraction, as OLE and Delphi count them;
     // before that day the fraction is counted away from zero.
     const long long days =
-        DaysFromCivil(t->year, static_cast<unsigned>(t->month), static_cast<unsigned>(t->day)) -
-        DaysFromCivil(1899, 12, 30);
+        (CalendarDay(t->year, t->month, t->day) - CalendarDay(1899, 12, 30)).count();
     const double fraction =
         (t->hour * 3600.0 + t->minute * 60.0 + t->second + t->nanosecond / 1e9) / 86400.0;
     return days >= 0 ? static_cast<double>(days) + fraction : static_cast<double>(days) - fraction;

@@ -48,6 +48,11 @@ using FieldValue = std::variant<std::monostate, std::string, std::int64_t, doubl
 /// integer.
 FieldKind KindOf(const ColumnType& type);
 
+/// ISO date text ("1-01-01", as some drivers write date, datetime2 and datetimeoffset) with
+/// its year in four digits ("0001-01-01"), which the server would otherwise read as 2001.
+/// Other text is returned as it is.
+std::string WithFourDigitYear(std::string iso_text);
+
 /// One field of the current row: a plain value, so that it can be made in tests.
 class Field {
  public:

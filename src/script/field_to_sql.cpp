@@ -46,17 +46,6 @@ bool IsIsoDateType(std::string_view type) {
   return type == "date" || type == "datetime2" || type == "datetimeoffset";
 }
 
-// Some drivers (FreeTDS) write the year of date, datetime2 and datetimeoffset without leading
-// zeros ("1-01-01"), which the server would read as 2001: the year gets its four digits.
-std::string FourDigitYear(std::string text) {
-  std::size_t digits = 0;
-  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
-  if (digits > 0 && digits < 4 && digits < text.size() && text[digits] == '-') {
-    text.insert(0, 4 - digits, '0');
-  }
-  return text;
-}
-
 std::string NumberText(std::string text) {
   if (text.empty()) return "0";
   if (IsPlainNumber(text)) return text;
@@ -101,7 +90,7 @@ std::string FieldToSql(const db::Field& field) {
   if (field.IsNull()) return "NULL";
   switch (field.Kind()) {
     case db::FieldKind::Text:
-      if (IsIsoDateType(type)) return TextLiteral(FourDigitYear(field.AsText()), false);
+      if (IsIsoDateType(type)) return TextLiteral(db::WithFourDigitYear(field.AsText()), false);
       return TextLiteral(field.AsText(), IsUnicodeType(type));
     case db::FieldKind::Integer:
       return NumberText(field.AsText());

@@ -17,16 +17,6 @@ std::string FromWide(const SQLWCHAR* text, std::size_t length) {
   return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
 }
 
-// FreeTDS writes the year without leading zeros ("1-01-01"); SQL Server writes four digits.
-std::string WithFourDigitYear(std::string text) {
-  std::size_t digits = 0;
-  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
-  if (digits > 0 && digits < 4 && digits < text.size() && text[digits] == '-') {
-    text.insert(0, 4 - digits, '0');
-  }
-  return text;
-}
-
 }  // namespace
 
 ValueForm FormOf(const ColumnType& type) {
