@@ -386,7 +386,12 @@ Scalar ConstantEvaluator::Function(const std::string& name, size_t open, size_t 
     }
     Scalar value = Evaluate(value_range);
     ColumnTarget target{"", "", "", *type};
-    return ScalarFromValue(ConvertToColumn(value, target, format_), *type);
+    try {
+      return ScalarFromValue(ConvertForCast(value, target, format_), *type);
+    } catch (const SqlError&) {
+      if (name == "TRY_CAST" || name == "TRY_CONVERT") return MakeNull();
+      throw;
+    }
   }
   if (name == "UPPER" || name == "LOWER") {
     expect(1);

@@ -791,6 +791,24 @@ Value ConvertToColumn(const Scalar& value, const ColumnTarget& target, DateForma
   throw std::logic_error("unknown column type");
 }
 
+Value ConvertForCast(const Scalar& value, const ColumnTarget& target, DateFormat format) {
+  const ColumnType& type = target.type;
+  if (type.length == ColumnType::kMax) return ConvertToColumn(value, target, format);
+  const auto limit = static_cast<std::size_t>(type.length);
+  Scalar cut = value;
+  const bool bounded_text = type.type == SqlType::Char || type.type == SqlType::VarChar ||
+                            type.type == SqlType::NChar || type.type == SqlType::NVarChar;
+  if (bounded_text && (value.kind == Kind::kVarChar || value.kind == Kind::kNVarChar)) {
+    const bool unicode = IsUnicodeType(type.type);
+    cut.text = TruncationPrefix(DecodeUtf8(unicode ? value.text : ToCodePage1254(value.text)),
+                                limit, unicode);
+  } else if ((type.type == SqlType::Binary || type.type == SqlType::VarBinary) &&
+             value.kind == Kind::kBinary && value.text.size() > limit) {
+    cut.text.resize(limit);
+  }
+  return ConvertToColumn(cut, target, format);
+}
+
 std::string ValueToText(const Value& value, const ColumnType& type) {
   if (std::holds_alternative<std::monostate>(value)) return "NULL";
   if (const auto* number = std::get_if<std::int64_t>(&value)) return std::to_string(*number);

@@ -117,7 +117,6 @@ std::vector<std::vector<std::optional<Scalar>>> SessionImpl::SelectRows(TokenRan
   TranslatedQuery query = translator.Query(range);
   AttachDatabases(query.databases);
   DatabaseFile& source = Current();
-  EnsureTransaction(source);
   std::vector<std::vector<std::optional<Scalar>>> rows;
   try {
     SqliteStmt stmt = source.Db().Prepare(query.sql);

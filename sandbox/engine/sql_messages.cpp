@@ -1,5 +1,6 @@
 #include "sandbox/engine/sql_messages.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "sandbox/engine/tsql_lexer.h"
@@ -258,6 +259,11 @@ SqlError SystemDatabase(const std::string& name) {
                   "Cannot drop the database '" + name + "' because it is a system database.");
 }
 
+SqlError NotInTransaction(const std::string& statement) {
+  return SqlError(226, 16, 6,
+                  statement + " statement not allowed within multi-statement transaction.");
+}
+
 SqlError CommitWithoutBegin() {
   return SqlError(3902, 16, 1,
                   "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
@@ -287,6 +293,83 @@ SqlError LockTimeout() {
   return SqlError(1222, 16, 51, "Lock request time out period exceeded.");
 }
 
+SqlError UnknownSetOption(const std::string& option) {
+  return SqlError(195, 15, 1, "'" + option + "' is not a recognized SET option.");
+}
+
+SqlError InvalidDateFormat(const std::string& order) {
+  return SqlError(2741, 16, 1, "SET DATEFORMAT date order '" + order + "' is invalid.");
+}
+
+SqlError UnsupportedLanguage(const std::string& language) {
+  return SqlError(2732, 16, 1, "Error number 2732: language '" + language + "' is not supported.");
+}
+
+SqlError NoIdentityProperty(const std::string& table) {
+  return SqlError(
+      8106, 16, 1,
+      "Table '" + table + "' does not have the identity property. Cannot perform SET operation.");
+}
+
+SqlError DeadlockVictim(int spid) {
+  return SqlError(1205, 13, 45,
+                  "Transaction (Process ID " + std::to_string(spid) +
+                      ") was deadlocked on lock resources with another process and has been "
+                      "chosen as the deadlock victim. Rerun the transaction.");
+}
+
+SqlError NoSuchTransactionName(const std::string& name) {
+  return SqlError(6401, 16, 1,
+                  "Cannot roll back " + name +
+                      ". No transaction or savepoint of that name was "
+                      "found.");
+}
+
+SqlError SaveWithoutTransaction() {
+  return SqlError(628, 16, 0, "Cannot issue SAVE TRANSACTION when there is no active transaction.");
+}
+
+SqlError StatementTerminated() {
+  return SqlError(3621, 0, 0, "The statement has been terminated.");
+}
+
+SqlError ParameterNotSupplied(const std::string& params, const std::string& statement,
+                              const std::string& parameter) {
+  return SqlError(8178, 16, 1,
+                  "The parameterized query '(" + params + ")" + statement +
+                      "' expects the parameter '" + parameter + "', which was not supplied.");
+}
+
+SqlError PreparedHandleNotFound(long long handle) {
+  return SqlError(8179, 16, 2,
+                  "Could not find prepared statement with handle " + std::to_string(handle) + ".");
+}
+
+SqlError NotAParameter(const std::string& name, const std::string& procedure) {
+  return SqlError(8145, 16, 2, name + " is not a parameter for procedure " + procedure + ".");
+}
+
+SqlError ProcedureExpectsText(const std::string& parameter) {
+  return SqlError(
+      214, 16, 2,
+      "Procedure expects parameter '" + parameter + "' of type 'ntext/nchar/nvarchar'.");
+}
+
+SqlError RaiseErrorSeverityTooHigh() {
+  return SqlError(2754, 16, 1,
+                  "Error severity levels greater than 18 can only be specified by members of the "
+                  "sysadmin role, using the WITH LOG option.");
+}
+
+SqlError UserMessageNotFound(long long number, int severity, int state) {
+  return SqlError(18054, 16, 1,
+                  "Error " + std::to_string(number) + ", severity " + std::to_string(severity) +
+                      ", state " + std::to_string(state) +
+                      " was raised, but no message with that error number was found in "
+                      "sys.messages. If error is larger than 50000, make sure the user-defined "
+                      "message is added using sp_addmessage.");
+}
+
 SqlError LoginFailed(const std::string& user) {
   return SqlError(18456, 14, 1, "Login failed for user '" + user + "'.");
 }
@@ -303,6 +386,12 @@ SqlError NestedTooDeeply() {
                   "break it up into smaller queries.");
 }
 
+SqlError NestingLimit() {
+  return SqlError(217, 16, 1,
+                  "Maximum stored procedure, function, trigger, or view nesting level exceeded "
+                  "(limit 32).");
+}
+
 SqlError DivideByZero() {
   return SqlError(8134, 16, 1, "Divide by zero error encountered.");
 }
@@ -315,6 +404,34 @@ SqlError NotSupported(const std::string& what) {
   return SqlError(
       40517, 16, 1,
       "Keyword or statement option '" + what + "' is not supported in this version of SQL Server.");
+}
+
+SqlError InternalError(const std::string& what) {
+  return SqlError(50000, 16, 1, "Internal error: " + what);
+}
+
+SqlError RpcNotSupported(const std::string& procedure) {
+  return SqlError(50000, 16, 1,
+                  "RPC is not supported by this stand-in" +
+                      (procedure.empty() ? std::string() : " (" + procedure + ")") +
+                      "; send the statement as a SQL batch.");
+}
+
+SqlError MalformedRequest(const std::string& what) {
+  const bool cut = what == "message ends too early";
+  return SqlError(4002, 16, 1,
+                  std::string("The incoming tabular data stream (TDS) protocol stream is "
+                              "incorrect. ") +
+                      (cut ? "The stream ended unexpectedly." : what + "."));
+}
+
+SqlError UnsupportedTdsVersion(std::uint32_t version) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%x", version);
+  return SqlError(17802, 20, 1,
+                  std::string("The Tabular Data Stream (TDS) version ") + hex +
+                      " of the client library used to open the connection is unsupported or "
+                      "unknown. The connection has been closed.");
 }
 
 SqlError DatabaseOpenFailed(const std::string& name, const std::string& reason) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "sandbox/engine/sql_error.h"
@@ -53,18 +54,39 @@ SqlError FileExists(const std::string& path);                              ///< 
 SqlError NotADatabaseFile(const std::string& path);                        ///< 5172
 SqlError DetachUnknownDatabase(const std::string& name);                   ///< 15010
 SqlError SystemDatabase(const std::string& name);           ///< 3708 (drop/detach master)
+SqlError NotInTransaction(const std::string& statement);    ///< 226
 SqlError CommitWithoutBegin();                              ///< 3902
 SqlError RollbackWithoutBegin();                            ///< 3903
 SqlError StoredProcedureNotFound(const std::string& name);  ///< 2812
 SqlError ProcedureArgumentMissing(const std::string& procedure, const std::string& parameter);
 SqlError TooManyArguments(const std::string& procedure);    ///< 8144
 SqlError LockTimeout();                                     ///< 1222
-SqlError LoginFailed(const std::string& user);              ///< 18456
-SqlError CannotOpenLoginDatabase(const std::string& name);  ///< 4060
-SqlError NestedTooDeeply();                                 ///< 191
-SqlError DivideByZero();                                    ///< 8134
-SqlError InvalidFunction(const std::string& name);          ///< 195
-SqlError NotSupported(const std::string& what);             ///< 40517-like, for gaps
+SqlError UnknownSetOption(const std::string& option);       ///< 195 (SET)
+SqlError InvalidDateFormat(const std::string& order);       ///< 2741
+SqlError UnsupportedLanguage(const std::string& language);  ///< 2732
+SqlError NoIdentityProperty(const std::string& table);      ///< 8106
+SqlError DeadlockVictim(int spid);                          ///< 1205
+SqlError NoSuchTransactionName(const std::string& name);    ///< 6401
+SqlError SaveWithoutTransaction();                          ///< 628
+SqlError StatementTerminated();                             ///< 3621 (informational)
+SqlError ParameterNotSupplied(const std::string& params, const std::string& statement,
+                              const std::string& parameter);                    ///< 8178
+SqlError PreparedHandleNotFound(long long handle);                              ///< 8179
+SqlError NotAParameter(const std::string& name, const std::string& procedure);  ///< 8145
+SqlError ProcedureExpectsText(const std::string& parameter);                    ///< 214
+SqlError RaiseErrorSeverityTooHigh();                                           ///< 2754
+SqlError UserMessageNotFound(long long number, int severity, int state);        ///< 18054
+SqlError LoginFailed(const std::string& user);                                  ///< 18456
+SqlError CannotOpenLoginDatabase(const std::string& name);                      ///< 4060
+SqlError NestedTooDeeply();                                                     ///< 191
+SqlError NestingLimit();                                                        ///< 217
+SqlError DivideByZero();                                                        ///< 8134
+SqlError InvalidFunction(const std::string& name);                              ///< 195
+SqlError NotSupported(const std::string& what);          ///< 40517-like, for gaps
+SqlError InternalError(const std::string& what);         ///< 50000: a fault of the stand-in
+SqlError RpcNotSupported(const std::string& procedure);  ///< 50000: a session without RPC
+SqlError MalformedRequest(const std::string& what);      ///< 4002, the request is refused
+SqlError UnsupportedTdsVersion(std::uint32_t version);   ///< 17802
 SqlError DatabaseOpenFailed(const std::string& name, const std::string& reason);  ///< 945
 
 /// 5701 "Changed database context to 'x'."
