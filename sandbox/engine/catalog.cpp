@@ -219,9 +219,7 @@ void Catalog::Detach(const std::string& name) {
   auto it = FindLocked(name);
   if (it == entries_.end()) throw DetachUnknownDatabase(name);
   if (it->second.id <= 4) {
-    throw SqlError(
-        3708, 16, 4,
-        "Cannot detach the database '" + it->second.name + "' because it is a system database.");
+    throw SystemDatabaseDetach(it->second.name);
   }
   const std::string key = it->first;
   if (!WaitUntilUnused(lock, key)) throw DatabaseInUseDetach(it->second.name);

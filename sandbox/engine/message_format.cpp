@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "sandbox/engine/sql_messages.h"
 #include "sandbox/engine/utf8.h"
 
 namespace sandbox {
@@ -14,10 +15,7 @@ bool IsText(const Scalar& value) {
 }
 
 [[noreturn]] void WrongType(int number, char type) {
-  throw SqlError(2786, 16, 1,
-                 "The data type of substitution parameter " + std::to_string(number) +
-                     " does not match the expected type of the format specification '" + type +
-                     "'.");
+  throw SubstitutionTypeMismatch(number, type);
 }
 
 // Pads text to width, on the right when left-aligned.

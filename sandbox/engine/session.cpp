@@ -751,10 +751,7 @@ SqlError SessionImpl::MapSqliteError(const std::string& message, int code, Token
   if (message.rfind("wrong number of arguments to function ", 0) == 0) {
     std::string name = Between(message, "wrong number of arguments to function ");
     if (!name.empty() && name.back() == ')') name = name.substr(0, name.find('('));
-    return SqlError(174, 15, 1,
-                    "The " + Upper(name) +
-                        " function requires a different number "
-                        "of arguments.");
+    return FunctionArguments(Upper(name), "a different number of arguments");
   }
   if (message.rfind("ambiguous column name: ", 0) == 0) {
     std::string name = Between(message, "ambiguous column name: ");
@@ -762,13 +759,10 @@ SqlError SessionImpl::MapSqliteError(const std::string& message, int code, Token
     return AmbiguousColumn(dot == std::string::npos ? name : name.substr(dot + 1));
   }
   if (message.find("misuse of aggregate") != std::string::npos) {
-    return SqlError(147, 15, 1,
-                    "An aggregate may not appear in the WHERE clause unless it is in a subquery "
-                    "contained in a HAVING clause or a select list, and the column being "
-                    "aggregated is an outer reference.");
+    return AggregateInWhere();
   }
   if (message.find("database is locked") != std::string::npos) return LockTimeout();
-  return SqlError(50000, 16, 1, message);
+  return InternalError(message);
 }
 
 void SessionImpl::ThrowSqlite(const SqliteError& error, TokenRange range) {

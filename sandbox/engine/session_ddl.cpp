@@ -55,9 +55,7 @@ void SessionImpl::CheckNoTransaction(const char* statement) const {
 
 void SessionImpl::ExecCreateTable(const CreateTableStatement& create) {
   if (!create.table.schema.empty() && !EqualsNoCase(create.table.schema, "dbo")) {
-    throw SqlError(2760, 16, 1,
-                   "The specified schema name \"" + create.table.schema +
-                       "\" either does not exist or you do not have permission to use it.");
+    throw UnknownSchema(create.table.schema);
   }
   if (create.table.name.rfind('#', 0) == 0) throw NotSupported("temporary tables");
   DatabaseFile& file = FileOf(create.table.database);
@@ -85,21 +83,16 @@ void SessionImpl::ExecCreateTable(const CreateTableStatement& create) {
           (IsIntegerType(type->type) && type->type != SqlType::Bit) ||
           ((type->type == SqlType::Decimal || type->type == SqlType::Numeric) && type->scale == 0);
       if (!integral) {
-        throw SqlError(2749, 16, 2,
-                       "Identity column '" + clause.name +
-                           "' must be of data type int, bigint, smallint, tinyint, or decimal or "
-                           "numeric with a scale of 0, and constrained to be nonnullable.");
+        throw IdentityType(clause.name);
       }
       if (table.IdentityColumn()) throw MultipleIdentity(table.name);
       if (clause.identity_increment == 0) {
-        throw SqlError(2750, 16, 1, "Identity increment cannot be zero.");
+        throw IdentityIncrementZero();
       }
     }
     if (clause.default_expr) {
       if (clause.identity) {
-        throw SqlError(1754, 16, 0,
-                       "Defaults cannot be created on columns with an IDENTITY attribute. Table '" +
-                           table.name + "', column '" + clause.name + "'.");
+        throw DefaultOnIdentity(table.name, clause.name);
       }
       column.default_sql = JoinTokens(tokens_, StripParens(tokens_, *clause.default_expr));
       // A default that cannot be evaluated is refused now rather than at every INSERT.
@@ -107,11 +100,7 @@ void SessionImpl::ExecCreateTable(const CreateTableStatement& create) {
         EvaluateConstantText(column.default_sql, ConvertDateFormat());
       } catch (const SqlError& e) {
         if (e.number == 128 || e.number == 102 || e.number == 156) {
-          throw SqlError(128, 15, 1,
-                         "The name \"" + column.default_sql +
-                             "\" is not permitted in this context. Valid expressions are "
-                             "constants, constant expressions, and (in some contexts) variables. "
-                             "Column names are not permitted.");
+          throw NameNotPermitted(column.default_sql);
         }
       }
     }
@@ -121,8 +110,7 @@ void SessionImpl::ExecCreateTable(const CreateTableStatement& create) {
     for (std::string& column : columns) {
       int index = table.FindColumn(column);
       if (index < 0) {
-        throw SqlError(1911, 16, 1,
-                       "Column name '" + column + "' does not exist in the target table or view.");
+        throw NoSuchTargetColumn(column);
       }
       column = table.columns[index].name;
       if (primary) table.columns[index].nullable = false;
@@ -149,9 +137,7 @@ void SessionImpl::ExecCreateIndex(const CreateIndexStatement& create) {
   DatabaseFile& file = FileOf(create.table.database);
   const TableDef* found = file.FindTable(create.table.name);
   if (!found || DatabaseFile::IsHiddenName(create.table.name)) {
-    throw SqlError(1088, 16, 12,
-                   "Cannot find the object \"" + create.table.written +
-                       "\" because it does not exist or you do not have permissions.");
+    throw CannotFindObject(create.table.written);
   }
   TableDef table = *found;
   KeyDef key;
@@ -160,8 +146,7 @@ void SessionImpl::ExecCreateIndex(const CreateIndexStatement& create) {
   for (const std::string& column : create.columns) {
     int index = table.FindColumn(column);
     if (index < 0) {
-      throw SqlError(1911, 16, 1,
-                     "Column name '" + column + "' does not exist in the target table or view.");
+      throw NoSuchTargetColumn(column);
     }
     key.columns.push_back(table.columns[index].name);
   }
@@ -173,10 +158,7 @@ void SessionImpl::ExecCreateIndex(const CreateIndexStatement& create) {
       file.CreateIndex(table.name, key);
     } catch (const SqliteError& e) {
       if (std::string(e.what()).find("UNIQUE constraint failed") != std::string::npos) {
-        throw SqlError(1505, 16, 1,
-                       "The CREATE UNIQUE INDEX statement terminated because a duplicate key was "
-                       "found for the object name 'dbo." +
-                           table.name + "' and the index name '" + key.name + "'.");
+        throw DuplicateKeyOnIndex(table.name, key.name);
       }
       throw;
     }
@@ -227,7 +209,7 @@ void SessionImpl::ExecCreateDatabase(const CreateDatabaseStatement& create) {
 
 void SessionImpl::ExecDropDatabase(const DropDatabaseStatement& drop) {
   if (trancount_ > 0) {
-    throw SqlError(574, 16, 0, "DROP DATABASE statement cannot be used inside a user transaction.");
+    throw DropDatabaseInTransaction();
   }
   for (const std::string& name : drop.names) {
     if (drop.if_exists && !catalog_.Find(name)) continue;

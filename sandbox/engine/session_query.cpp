@@ -289,13 +289,13 @@ bool SessionImpl::ExecRaiseError(const RaiseErrorStatement& raise) {
   }
   const std::string text =
       FormatRaiseErrorMessage(message.text, std::vector<Scalar>(values.begin() + 3, values.end()));
-  constexpr int kUserMessage = 50000;
   if (severity <= 10) {
-    sink_->Info(kUserMessage, static_cast<int>(state), severity, text, statement_line_);
-    if (raise.set_error) last_error_ = kUserMessage;
+    const SqlError note = UserError(severity, static_cast<int>(state), text, statement_line_);
+    sink_->Info(note.number, note.state, note.severity, note.what(), statement_line_);
+    if (raise.set_error) last_error_ = note.number;
     return false;
   }
-  ReportError(SqlError(kUserMessage, severity, static_cast<int>(state), text, statement_line_));
+  ReportError(UserError(severity, static_cast<int>(state), text, statement_line_));
   return true;
 }
 

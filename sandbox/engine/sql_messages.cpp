@@ -442,6 +442,218 @@ SqlError DatabaseOpenFailed(const std::string& name, const std::string& reason) 
                       reason + ")");
 }
 
+SqlError SystemDatabaseDetach(const std::string& name) {
+  return SqlError(3708, 16, 4,
+                  "Cannot detach the database '" + name + "' because it is a system database.");
+}
+
+SqlError ConversionFailed(const std::string& source, const std::string& value,
+                          const std::string& target) {
+  return SqlError(245, 16, 1,
+                  "Conversion failed when converting the " + source + " value '" + value +
+                      "' to data type " + target + ".");
+}
+
+SqlError ExpressionOverflow(const std::string& type) {
+  return SqlError(8115, 16, 2,
+                  "Arithmetic overflow error converting expression to data type " + type + ".");
+}
+
+SqlError NameNotPermitted(const std::string& name, int line) {
+  return SqlError(128, 15, 1,
+                  "The name \"" + name +
+                      "\" is not permitted in this context. Valid expressions are constants, "
+                      "constant expressions, and (in some contexts) variables. Column names are "
+                      "not permitted.",
+                  line);
+}
+
+SqlError FunctionArguments(const std::string& function, const std::string& count) {
+  return SqlError(174, 15, 1, "The " + function + " function requires " + count + ".");
+}
+
+SqlError AggregateInWhere() {
+  return SqlError(147, 15, 1,
+                  "An aggregate may not appear in the WHERE clause unless it is in a subquery "
+                  "contained in a HAVING clause or a select list, and the column being "
+                  "aggregated is an outer reference.");
+}
+
+SqlError UnknownSchema(const std::string& schema) {
+  return SqlError(2760, 16, 1,
+                  "The specified schema name \"" + schema +
+                      "\" either does not exist or you do not have permission to use it.");
+}
+
+SqlError IdentityType(const std::string& column) {
+  return SqlError(2749, 16, 2,
+                  "Identity column '" + column +
+                      "' must be of data type int, bigint, smallint, tinyint, or decimal or "
+                      "numeric with a scale of 0, and constrained to be nonnullable.");
+}
+
+SqlError IdentityIncrementZero() {
+  return SqlError(2750, 16, 1, "Identity increment cannot be zero.");
+}
+
+SqlError DefaultOnIdentity(const std::string& table, const std::string& column) {
+  return SqlError(1754, 16, 0,
+                  "Defaults cannot be created on columns with an IDENTITY attribute. Table '" +
+                      table + "', column '" + column + "'.");
+}
+
+SqlError NoSuchTargetColumn(const std::string& column) {
+  return SqlError(1911, 16, 1,
+                  "Column name '" + column + "' does not exist in the target table or view.");
+}
+
+SqlError CannotFindObject(const std::string& name) {
+  return SqlError(1088, 16, 12,
+                  "Cannot find the object \"" + name +
+                      "\" because it does not exist or you do not have permissions.");
+}
+
+SqlError DuplicateKeyOnIndex(const std::string& table, const std::string& index) {
+  return SqlError(1505, 16, 1,
+                  "The CREATE UNIQUE INDEX statement terminated because a duplicate key was found "
+                  "for the object name 'dbo." +
+                      table + "' and the index name '" + index + "'.");
+}
+
+SqlError DropDatabaseInTransaction() {
+  return SqlError(574, 16, 0, "DROP DATABASE statement cannot be used inside a user transaction.");
+}
+
+SqlError InsertSelectCount(bool fewer) {
+  return SqlError(fewer ? 120 : 121, 15, 1,
+                  std::string("The select list for the INSERT statement contains ") +
+                      (fewer ? "fewer" : "more") +
+                      " items than the insert list. The number of SELECT values must match the "
+                      "number of INSERT columns.");
+}
+
+SqlError IdentityValueRequired(const std::string& table) {
+  return SqlError(545, 16, 1,
+                  "Explicit value must be specified for identity column in table '" + table +
+                      "' either when IDENTITY_INSERT is set to ON or when a replication user is "
+                      "inserting into a NOT FOR REPLICATION identity column.");
+}
+
+SqlError NullIdentityValue() {
+  return SqlError(339, 16, 1, "DEFAULT or NULL are not allowed as explicit identity values.");
+}
+
+SqlError UserError(int severity, int state, const std::string& text, int line) {
+  return SqlError(50000, severity, state, text, line);
+}
+
+SqlError SubstitutionTypeMismatch(int parameter, char format) {
+  return SqlError(2786, 16, 1,
+                  "The data type of substitution parameter " + std::to_string(parameter) +
+                      " does not match the expected type of the format specification '" +
+                      std::string(1, format) + "'.");
+}
+
+SqlError SizeTooLarge(int size, const std::string& column, int max) {
+  return SqlError(131, 15, 2,
+                  "The size (" + std::to_string(size) + ") given to the column '" + column +
+                      "' exceeds the maximum allowed for any data type (" + std::to_string(max) +
+                      ").");
+}
+
+SqlError PrecisionTooLarge(const std::string& precision, int max) {
+  return SqlError(2750, 16, 1,
+                  "Column or parameter #1: Specified column precision " + precision +
+                      " is greater than the maximum precision of " + std::to_string(max) + ".");
+}
+
+SqlError ScaleOutOfRange(int scale, const std::string& column, int precision) {
+  return SqlError(183, 15, 1,
+                  "The scale (" + std::to_string(scale) + ") for column '" + column +
+                      "' must be within the range 0 to " + std::to_string(precision) + ".");
+}
+
+SqlError InvalidScale(int scale) {
+  return SqlError(1002, 16, 1, "Line 1: Specified scale " + std::to_string(scale) + " is invalid.");
+}
+
+SqlError InvalidLength(const std::string& length) {
+  return SqlError(1001, 15, 1,
+                  "Line 1: Length or precision specification " + length + " is invalid.");
+}
+
+SqlError OperandTypeClash(const std::string& source, const std::string& target) {
+  return SqlError(206, 16, 2, "Operand type clash: " + source + " is incompatible with " + target);
+}
+
+SqlError ErrorConverting(const std::string& source, const std::string& target) {
+  return SqlError(8114, 16, 5, "Error converting data type " + source + " to " + target + ".");
+}
+
+SqlError IntColumnOverflow(const std::string& source, const std::string& value) {
+  return SqlError(
+      248, 16, 1,
+      "The conversion of the " + source + " value '" + value + "' overflowed an int column.");
+}
+
+SqlError SmallIntColumnOverflow(const std::string& source, const std::string& value,
+                                const std::string& column) {
+  return SqlError(244, 16, 1,
+                  "The conversion of the " + source + " value '" + value + "' overflowed an " +
+                      column + " column. Use a larger integer column.");
+}
+
+SqlError DataTypeOverflow(const std::string& type, const std::string& value) {
+  return SqlError(220, 16, 2,
+                  "Arithmetic overflow error for data type " + type + ", value = " + value + ".");
+}
+
+SqlError TypeOverflow(const std::string& type, const std::string& value) {
+  return SqlError(232, 16, 1,
+                  "Arithmetic overflow error for type " + type + ", value = " + value + ".");
+}
+
+SqlError ConvertingOverflow(const std::string& source, const std::string& target, int state) {
+  return SqlError(
+      8115, 16, state,
+      "Arithmetic overflow error converting " + source + " to data type " + target + ".");
+}
+
+SqlError MoneySyntax(bool small, const std::string& type) {
+  return SqlError(
+      small ? 293 : 235, 16, 0,
+      "Cannot convert a char value to " + type + ". The char value has incorrect syntax.");
+}
+
+SqlError WouldBeTruncated(const std::string& table, const std::string& column,
+                          const std::string& value) {
+  return SqlError(2628, 16, 1,
+                  "String or binary data would be truncated in table '" + table + "', column '" +
+                      column + "'. Truncated value: '" + value + "'.");
+}
+
+SqlError ImplicitConversion(const std::string& source, const std::string& target) {
+  return SqlError(257, 16, 3,
+                  "Implicit conversion from data type " + source + " to " + target +
+                      " is not allowed. Use the CONVERT function to run this query.");
+}
+
+SqlError NotAUniqueIdentifier() {
+  return SqlError(8169, 16, 2,
+                  "Conversion failed when converting from a character string to uniqueidentifier.");
+}
+
+SqlError DateOutOfRange(const std::string& source, const std::string& target) {
+  return SqlError(242, 16, 3,
+                  "The conversion of a " + source + " data type to a " + target +
+                      " data type resulted in an out-of-range value.");
+}
+
+SqlError NotADateTime() {
+  return SqlError(241, 16, 1,
+                  "Conversion failed when converting date and/or time from character string.");
+}
+
 std::string ChangedDatabaseText(const std::string& name) {
   return "Changed database context to '" + name + "'.";
 }

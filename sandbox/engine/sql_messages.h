@@ -89,6 +89,49 @@ SqlError MalformedRequest(const std::string& what);      ///< 4002, the request 
 SqlError UnsupportedTdsVersion(std::uint32_t version);   ///< 17802
 SqlError DatabaseOpenFailed(const std::string& name, const std::string& reason);  ///< 945
 
+SqlError SystemDatabaseDetach(const std::string& name);  ///< 3708 (detach master)
+SqlError ConversionFailed(const std::string& source, const std::string& value,
+                          const std::string& target);              ///< 245
+SqlError ExpressionOverflow(const std::string& type);              ///< 8115 (expression)
+SqlError NameNotPermitted(const std::string& name, int line = 0);  ///< 128
+SqlError FunctionArguments(const std::string& function, const std::string& count);  ///< 174
+SqlError AggregateInWhere();                                                        ///< 147
+SqlError UnknownSchema(const std::string& schema);                                  ///< 2760
+SqlError IdentityType(const std::string& column);                                   ///< 2749
+SqlError IdentityIncrementZero();  ///< 2750 (identity)
+SqlError DefaultOnIdentity(const std::string& table, const std::string& column);   ///< 1754
+SqlError NoSuchTargetColumn(const std::string& column);                            ///< 1911
+SqlError CannotFindObject(const std::string& name);                                ///< 1088
+SqlError DuplicateKeyOnIndex(const std::string& table, const std::string& index);  ///< 1505
+SqlError DropDatabaseInTransaction();                                              ///< 574
+SqlError InsertSelectCount(bool fewer);                    ///< 120 (fewer) or 121 (more)
+SqlError IdentityValueRequired(const std::string& table);  ///< 545
+SqlError NullIdentityValue();                              ///< 339
+SqlError UserError(int severity, int state, const std::string& text, int line);  ///< 50000
+SqlError SubstitutionTypeMismatch(int parameter, char format);                   ///< 2786
+SqlError SizeTooLarge(int size, const std::string& column, int max);             ///< 131
+SqlError PrecisionTooLarge(const std::string& precision, int max);               ///< 2750
+SqlError ScaleOutOfRange(int scale, const std::string& column, int precision);   ///< 183
+SqlError InvalidScale(int scale);                                                ///< 1002
+SqlError InvalidLength(const std::string& length);                               ///< 1001
+
+SqlError OperandTypeClash(const std::string& source, const std::string& target);  ///< 206
+SqlError ErrorConverting(const std::string& source, const std::string& target);   ///< 8114
+SqlError IntColumnOverflow(const std::string& source, const std::string& value);  ///< 248
+SqlError SmallIntColumnOverflow(const std::string& source, const std::string& value,
+                                const std::string& column);                    ///< 244
+SqlError DataTypeOverflow(const std::string& type, const std::string& value);  ///< 220
+SqlError TypeOverflow(const std::string& type, const std::string& value);      ///< 232
+SqlError ConvertingOverflow(const std::string& source, const std::string& target,
+                            int state = 2);                 ///< 8115
+SqlError MoneySyntax(bool small, const std::string& type);  ///< 235, 293 for smallmoney
+SqlError WouldBeTruncated(const std::string& table, const std::string& column,
+                          const std::string& value);                                ///< 2628
+SqlError ImplicitConversion(const std::string& source, const std::string& target);  ///< 257
+SqlError NotAUniqueIdentifier();                                                    ///< 8169
+SqlError DateOutOfRange(const std::string& source, const std::string& target);      ///< 242
+SqlError NotADateTime();                                                            ///< 241
+
 /// 5701 "Changed database context to 'x'."
 std::string ChangedDatabaseText(const std::string& name);
 
