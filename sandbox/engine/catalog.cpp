@@ -206,9 +206,13 @@ void Catalog::Attach(const std::string& name, const std::vector<std::string>& fi
       throw SqlErrorList{{CannotOpenPhysicalFile(file, error), CreateDatabaseFailed()}};
     }
   }
-  if (files.empty() || !DatabaseFile::IsStandIn(files[0])) {
-    throw NotADatabaseFile(files.empty() ? std::string() : files[0]);
+  if (files.empty()) throw NotADatabaseFile({});
+  const DatabaseFile::Probe probe = DatabaseFile::ProbeFile(files[0]);
+  if (probe.os_error != 0) {
+    // A full disk or a failing file is reported as itself, not as a bad header.
+    throw SqlErrorList{{CannotOpenPhysicalFile(files[0], probe.os_error), CreateDatabaseFailed()}};
   }
+  if (!probe.stand_in) throw NotADatabaseFile(files[0]);
   DatabaseEntry entry{name, NextId(), Normalised(files[0]),
                       files.size() > 1 ? Normalised(files[1]) : std::filesystem::path()};
   Insert(entry);

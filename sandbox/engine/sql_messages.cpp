@@ -217,6 +217,12 @@ SqlError CannotOpenPhysicalFile(const std::string& path, int os_error) {
   } else if (os_error == EBUSY) {
     number = 32;
     text = "The process cannot access the file because it is being used by another process.";
+  } else if (os_error == ENOSPC) {
+    number = 112;
+    text = "There is not enough space on the disk.";
+  } else if (os_error == EROFS) {
+    number = 19;
+    text = "The media is write protected.";
   } else {
     text = std::strerror(os_error);
     text += ".";
