@@ -167,7 +167,7 @@ void WriteColumnMetadata(WireWriter& w, const std::vector<ResultColumn>& columns
     if (c.nullable) flags |= kFlagNullable;
     if (c.identity) flags |= kFlagIdentity;
     w.U16(flags);
-    WriteTypeInfo(w, c.type, c.nullable);
+    WriteTypeInfo(w, c.type, c.nullable, tds_version);
     BVarChar(w, c.name);
   }
 }

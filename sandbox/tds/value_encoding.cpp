@@ -423,7 +423,16 @@ std::uint32_t UserType(const ColumnType& type) {
   return type.type == SqlType::Timestamp ? kTimestampUserType : 0;
 }
 
-void WriteTypeInfo(WireWriter& w, const ColumnType& type, bool nullable) {
+void WriteTypeInfo(WireWriter& w, const ColumnType& type, bool nullable,
+                   std::uint32_t tds_version) {
+  // No table name: an empty name before TDS 7.2, no name parts after.
+  auto no_table = [&] {
+    if (tds_version < kTds72) {
+      w.U16(0);
+    } else {
+      w.U8(0);
+    }
+  };
   if (const std::uint8_t fixed = FixedLengthType(type.type); !nullable && fixed != 0) {
     w.U8(fixed);  // the size is the type's own
     return;
@@ -523,16 +532,16 @@ void WriteTypeInfo(WireWriter& w, const ColumnType& type, bool nullable) {
     case SqlType::Text:
       w.U8(kText), w.U32(0x7FFFFFFF);
       WriteCollation(w);
-      w.U8(0);  // no table name parts
+      no_table();
       return;
     case SqlType::NText:
       w.U8(kNText), w.U32(0x7FFFFFFE);
       WriteCollation(w);
-      w.U8(0);
+      no_table();
       return;
     case SqlType::Image:
       w.U8(kImage), w.U32(0x7FFFFFFF);
-      w.U8(0);
+      no_table();
       return;
     case SqlType::Xml:
       w.U8(kXml), w.U8(0);
