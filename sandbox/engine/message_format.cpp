@@ -1,5 +1,6 @@
 #include "sandbox/engine/message_format.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "sandbox/engine/sql_messages.h"
@@ -14,8 +15,8 @@ bool IsText(const Scalar& value) {
   return value.kind == Scalar::Kind::kVarChar || value.kind == Scalar::Kind::kNVarChar;
 }
 
-[[noreturn]] void WrongType(int number, char type) {
-  throw SubstitutionTypeMismatch(number, type);
+[[noreturn]] void WrongType(int number) {
+  throw SubstitutionTypeMismatch(number);
 }
 
 // Pads text to width, on the right when left-aligned.
@@ -99,7 +100,7 @@ std::string FormatRaiseErrorMessage(const std::string& format, const std::vector
     if (!arg) {
       text = "(null)";
     } else if (type == 's') {
-      if (!IsText(*arg) && arg->kind != Scalar::Kind::kNull) WrongType(position, type);
+      if (!IsText(*arg) && arg->kind != Scalar::Kind::kNull) WrongType(position);
       text = arg->kind == Scalar::Kind::kNull ? "(null)" : arg->text;
       if (precision >= 0) {
         std::u32string code_points = DecodeUtf8(text);
@@ -113,22 +114,25 @@ std::string FormatRaiseErrorMessage(const std::string& format, const std::vector
       if (arg->kind == Scalar::Kind::kNull) {
         text = "(null)";
       } else {
-        if (arg->kind != Scalar::Kind::kInt) WrongType(position, type);
-        char buffer[64];
+        if (arg->kind != Scalar::Kind::kInt) WrongType(position);
+        // printf's own forms; a precision is the least number of digits.
+        std::string spec = "%";
+        if (plus) spec += '+';
+        if (blank) spec += ' ';
+        if (alternate && type != 'd' && type != 'i' && type != 'u') spec += '#';
+        spec += ".*ll";
+        spec += type == 'i' ? 'd' : type;
         const long long value = arg->int_value;
         const auto bits = static_cast<unsigned long long>(static_cast<unsigned int>(value));
+        const int digits = precision < 0 ? 1 : std::min(precision, 64);
+        char buffer[96];
         if (type == 'd' || type == 'i') {
-          std::snprintf(buffer, sizeof buffer, plus ? "%+lld" : blank ? "% lld" : "%lld", value);
-        } else if (type == 'u') {
-          std::snprintf(buffer, sizeof buffer, "%llu", bits);
-        } else if (type == 'o') {
-          std::snprintf(buffer, sizeof buffer, alternate ? "%#llo" : "%llo", bits);
+          std::snprintf(buffer, sizeof buffer, spec.c_str(), digits, value);
         } else {
-          std::snprintf(
-              buffer, sizeof buffer,
-              type == 'x' ? (alternate ? "%#llx" : "%llx") : (alternate ? "%#llX" : "%llX"), bits);
+          std::snprintf(buffer, sizeof buffer, spec.c_str(), digits, bits);
         }
         text = buffer;
+        fill = ' ';  // 0 is ignored with the integer types
       }
     } else {
       // Not a placeholder T-SQL knows: printed as written.

@@ -357,7 +357,7 @@ SqlError NotAParameter(const std::string& name, const std::string& procedure) {
 
 SqlError ProcedureExpectsText(const std::string& parameter) {
   return SqlError(
-      214, 16, 2,
+      214, 16, parameter == "@parameters" ? 3 : 2,
       "Procedure expects parameter '" + parameter + "' of type 'ntext/nchar/nvarchar'.");
 }
 
@@ -553,11 +553,10 @@ SqlError UserError(int severity, int state, const std::string& text, int line) {
   return SqlError(50000, severity, state, text, line);
 }
 
-SqlError SubstitutionTypeMismatch(int parameter, char format) {
+SqlError SubstitutionTypeMismatch(int parameter) {
   return SqlError(2786, 16, 1,
                   "The data type of substitution parameter " + std::to_string(parameter) +
-                      " does not match the expected type of the format specification '" +
-                      std::string(1, format) + "'.");
+                      " does not match the expected type of the format specification.");
 }
 
 SqlError SizeTooLarge(int size, const std::string& column, int max) {

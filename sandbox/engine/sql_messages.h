@@ -108,7 +108,7 @@ SqlError InsertSelectCount(bool fewer);                    ///< 120 (fewer) or 1
 SqlError IdentityValueRequired(const std::string& table);  ///< 545
 SqlError NullIdentityValue();                              ///< 339
 SqlError UserError(int severity, int state, const std::string& text, int line);  ///< 50000
-SqlError SubstitutionTypeMismatch(int parameter, char format);                   ///< 2786
+SqlError SubstitutionTypeMismatch(int parameter);                                ///< 2786
 SqlError SizeTooLarge(int size, const std::string& column, int max);             ///< 131
 SqlError PrecisionTooLarge(const std::string& precision, int max);               ///< 2750
 SqlError ScaleOutOfRange(int scale, const std::string& column, int precision);   ///< 183
