@@ -1,5 +1,6 @@
 // What the stand-in answers where clients compare it with SQL Server: error numbers and
 // texts, types of literals, DONE's current command, housekeeping values.
+#include "sandbox/engine/message_format.h"
 #include "tests/sandbox/engine/engine_test_support.h"
 
 namespace sandbox::testing {
@@ -73,6 +74,43 @@ TEST_F(EngineTest, RaiserrorFormatsItsArgumentsAndTheBatchGoesOn) {
   ASSERT_EQ(sink.infos.size(), 1u);  // severity 10 is a message, not an error
   EXPECT_EQ(sink.infos[0].message, "bilgi");
   EXPECT_EQ(sink.results[1].rows[0][0], Value{std::int64_t{0}});
+}
+
+Scalar Number(std::int64_t value) {
+  Scalar out;
+  out.kind = Scalar::Kind::kInt;
+  out.int_value = value;
+  return out;
+}
+
+Scalar Text(const std::string& text) {
+  Scalar out;
+  out.kind = Scalar::Kind::kNVarChar;
+  out.text = text;
+  return out;
+}
+
+TEST(RaiserrorMessage, FillsPlaceholdersAsSqlServerDoes) {
+  struct Case {
+    const char* format;
+    std::vector<Scalar> args;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"%s-%d", {Text("ş"), Number(-5)}, "ş--5"},
+      {"[%5s][%-5s]", {Text("ab"), Text("ab")}, "[   ab][ab   ]"},
+      {"[%05d][%.3d][%*s]", {Number(3), Number(7), Number(4), Text("ab")}, "[    3][007][  ab]"},
+      {"%x %X %#x %o %u",
+       {Number(255), Number(255), Number(255), Number(8), Number(-1)},
+       "ff FF 0xff 10 4294967295"},
+      {"%+d|% d|%i", {Number(5), Number(5), Number(6)}, "+5| 5|6"},
+      {"100%% %s %s", {Text("a")}, "100% a (null)"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FormatRaiseErrorMessage(c.format, c.args), c.expected);
+  EXPECT_THROW(FormatRaiseErrorMessage("%d", {Text("x")}), SqlError);
+  const std::string cut = FormatRaiseErrorMessage(std::string(3000, 'a'), {});
+  EXPECT_EQ(cut.size(), 2047u);
+  EXPECT_EQ(cut.substr(2041), "aaa...");
 }
 
 TEST_F(EngineTest, ADuplicateKeyIsFollowedByStatementTerminated) {
