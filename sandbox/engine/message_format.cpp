@@ -116,20 +116,20 @@ std::string FormatRaiseErrorMessage(const std::string& format, const std::vector
       } else {
         if (arg->kind != Scalar::Kind::kInt) WrongType(position);
         // printf's own forms; a precision is the least number of digits.
-        std::string spec = "%";
-        if (plus) spec += '+';
-        if (blank) spec += ' ';
-        if (alternate && type != 'd' && type != 'i' && type != 'u') spec += '#';
-        spec += ".*ll";
-        spec += type == 'i' ? 'd' : type;
+        std::string form = "%";
+        if (plus) form += '+';
+        if (blank) form += ' ';
+        if (alternate && type != 'd' && type != 'i' && type != 'u') form += '#';
+        form += ".*ll";
+        form += type == 'i' ? 'd' : type;
         const long long value = arg->int_value;
         const auto bits = static_cast<unsigned long long>(static_cast<unsigned int>(value));
         const int digits = precision < 0 ? 1 : std::min(precision, 64);
         char buffer[96];
         if (type == 'd' || type == 'i') {
-          std::snprintf(buffer, sizeof buffer, spec.c_str(), digits, value);
+          std::snprintf(buffer, sizeof buffer, form.c_str(), digits, value);
         } else {
-          std::snprintf(buffer, sizeof buffer, spec.c_str(), digits, bits);
+          std::snprintf(buffer, sizeof buffer, form.c_str(), digits, bits);
         }
         text = buffer;
         fill = ' ';  // 0 is ignored with the integer types
