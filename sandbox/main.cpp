@@ -134,7 +134,7 @@ int Serve(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  sandbox::Engine engine(data, std::move(logins));
+  sandbox::Engine engine(data, std::move(logins), server_options.instance);
   // Declared after the engine, so every session ends before the engine closes.
   sandbox::tds::Server server(
       server_options,

@@ -5,7 +5,7 @@ DEVIR_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
-  unixodbc-dev tdsodbc freetds-bin
+  unixodbc-dev unixodbc tdsodbc freetds-bin
   libsqlite3-dev
   clang-format
   locales
@@ -17,6 +17,8 @@ devir_ensure_packages() {
   for p in "${DEVIR_PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
+  # The conformance tests run tedious on node; a node installed otherwise than by apt will do.
+  if ! command -v node >/dev/null || ! command -v npm >/dev/null; then missing+=(nodejs npm); fi
   if [ "${#missing[@]}" -gt 0 ]; then
     echo "Installing: ${missing[*]}" >&2
     local sudo=""

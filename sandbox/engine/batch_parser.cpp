@@ -18,10 +18,10 @@ constexpr std::array<std::string_view, 46> kStatementWords = {
     "DEALLOCATE", "MERGE",  "WITH",   "GO",       "RECONFIGURE", "SHUTDOWN"};
 
 // Statements T-SQL has that the stand-in does not run.
-constexpr std::array<std::string_view, 24> kUnsupportedWords = {
-    "ALTER",  "SAVE",     "WHILE",   "DECLARE", "RETURN",  "RAISERROR",  "THROW",      "GRANT",
-    "REVOKE", "DENY",     "DBCC",    "BACKUP",  "RESTORE", "CHECKPOINT", "KILL",       "GOTO",
-    "BREAK",  "CONTINUE", "WAITFOR", "FETCH",   "OPEN",    "CLOSE",      "DEALLOCATE", "MERGE"};
+constexpr std::array<std::string_view, 21> kUnsupportedWords = {
+    "ALTER",    "WHILE", "DECLARE",    "RETURN",  "THROW", "GRANT",      "REVOKE",
+    "DENY",     "DBCC",  "BACKUP",     "RESTORE", "KILL",  "GOTO",       "BREAK",
+    "CONTINUE", "FETCH", "CHECKPOINT", "OPEN",    "CLOSE", "DEALLOCATE", "MERGE"};
 
 bool InList(const Token& token, const auto& list) {
   if (token.kind != Kind::kWord) return false;
@@ -153,6 +153,10 @@ class Parser {
     size_t begin = pos_;
     size_t end = ScanEnd(pos_, stop_at_comma, stops);
     if (end == begin) Fail(t_[end]);
+    if (end > begin + 1 && !t_[end - 1].IsOp(")") && t_[end - 1].kind == Kind::kOperator &&
+        !t_[end - 1].IsOp("*")) {
+      Fail(t_[end - 1]);
+    }
     pos_ = end;
     return {begin, end};
   }
@@ -244,8 +248,8 @@ class Parser {
     } else if (first.IsWord("BEGIN")) {
       ++pos_;
       if (AcceptWord("TRAN") || AcceptWord("TRANSACTION")) {
-        if (Peek().IsName() && !IsStatementStart(pos_)) ++pos_;  // transaction name
-        statement->body = TransactionStatement{TransactionStatement::Kind::kBegin};
+        statement->body =
+            TransactionStatement{TransactionStatement::Kind::kBegin, TransactionName()};
       } else if (Peek().IsWord("TRY") || Peek().IsWord("DISTRIBUTED")) {
         throw NotSupported("BEGIN " + Peek().text);
       } else {
@@ -262,16 +266,30 @@ class Parser {
     } else if (first.IsWord("COMMIT") || first.IsWord("ROLLBACK")) {
       ++pos_;
       if (!AcceptWord("TRAN") && !AcceptWord("TRANSACTION")) AcceptWord("WORK");
-      if (Peek().IsName() && !IsStatementStart(pos_)) ++pos_;
       statement->body =
           TransactionStatement{first.IsWord("COMMIT") ? TransactionStatement::Kind::kCommit
-                                                      : TransactionStatement::Kind::kRollback};
+                                                      : TransactionStatement::Kind::kRollback,
+                               TransactionName()};
+    } else if (first.IsWord("SAVE")) {
+      ++pos_;
+      if (!AcceptWord("TRAN")) ExpectWord("TRANSACTION");
+      TransactionStatement save{TransactionStatement::Kind::kSave, TransactionName()};
+      if (save.name.empty()) Fail();
+      statement->body = save;
     } else if (first.IsWord("EXEC") || first.IsWord("EXECUTE")) {
       ++pos_;
       statement->body = ParseExec();
     } else if (first.IsWord("PRINT")) {
       ++pos_;
       statement->body = PrintStatement{Expression(false)};
+    } else if (first.IsWord("RAISERROR")) {
+      ++pos_;
+      statement->body = ParseRaiseError();
+    } else if (first.IsWord("WAITFOR")) {
+      ++pos_;
+      if (!Peek().IsWord("DELAY")) throw NotSupported("WAITFOR " + Upper(Peek().text));
+      ++pos_;
+      statement->body = WaitForStatement{Expression(false)};
     } else if (first.IsWord("IF")) {
       ++pos_;
       IfStatement branch;
@@ -296,8 +314,48 @@ class Parser {
     ++pos_;
     size_t end = ScanEnd(pos_, false);
     if (t_[end].IsOp(")")) Fail(t_[end]);
+    FailOnDanglingOperator(begin, end);
     pos_ = end;
     return SelectStatement{{begin, end}};
+  }
+
+  // An expression cannot end in an operator: SQL Server names the operator ("SELECT 1 +").
+  void FailOnDanglingOperator(size_t begin, size_t end) const {
+    if (end <= begin + 1) return;
+    const Token& last = t_[end - 1];
+    static constexpr std::string_view kBinary[] = {
+        "+", "-", "/", "%", "=", "<", ">", "<=", ">=", "<>", "!=", "&", "|", "^", ","};
+    for (std::string_view op : kBinary) {
+      if (last.IsOp(op)) Fail(last);
+    }
+  }
+
+  // The optional name after BEGIN/COMMIT/ROLLBACK TRANSACTION.
+  std::string TransactionName() {
+    if (!Peek().IsName() || IsStatementStart(pos_)) return {};
+    return Name();
+  }
+
+  RaiseErrorStatement ParseRaiseError() {
+    RaiseErrorStatement raise;
+    ExpectOp("(");
+    do {
+      raise.args.push_back(Expression(true));
+    } while (AcceptOp(","));
+    ExpectOp(")");
+    if (raise.args.size() < 3) Fail(t_[pos_ - 1]);
+    if (AcceptWord("WITH")) {
+      do {
+        if (AcceptWord("LOG")) {
+          raise.log = true;
+        } else if (AcceptWord("SETERROR")) {
+          raise.set_error = true;
+        } else if (!AcceptWord("NOWAIT")) {
+          Fail();
+        }
+      } while (AcceptOp(","));
+    }
+    return raise;
   }
 
   // WITH name [(cols)] AS (query) [, ...] SELECT ...

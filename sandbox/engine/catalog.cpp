@@ -206,9 +206,13 @@ void Catalog::Attach(const std::string& name, const std::vector<std::string>& fi
       throw SqlErrorList{{CannotOpenPhysicalFile(file, error), CreateDatabaseFailed()}};
     }
   }
-  if (files.empty() || !DatabaseFile::IsStandIn(files[0])) {
-    throw NotADatabaseFile(files.empty() ? std::string() : files[0]);
+  if (files.empty()) throw NotADatabaseFile({});
+  const DatabaseFile::Probe probe = DatabaseFile::ProbeFile(files[0]);
+  if (probe.os_error != 0) {
+    // A full disk or a failing file is reported as itself, not as a bad header.
+    throw SqlErrorList{{CannotOpenPhysicalFile(files[0], probe.os_error), CreateDatabaseFailed()}};
   }
+  if (!probe.stand_in) throw NotADatabaseFile(files[0]);
   DatabaseEntry entry{name, NextId(), Normalised(files[0]),
                       files.size() > 1 ? Normalised(files[1]) : std::filesystem::path()};
   Insert(entry);
@@ -219,9 +223,7 @@ void Catalog::Detach(const std::string& name) {
   auto it = FindLocked(name);
   if (it == entries_.end()) throw DetachUnknownDatabase(name);
   if (it->second.id <= 4) {
-    throw SqlError(
-        3708, 16, 4,
-        "Cannot detach the database '" + it->second.name + "' because it is a system database.");
+    throw SystemDatabaseDetach(it->second.name);
   }
   const std::string key = it->first;
   if (!WaitUntilUnused(lock, key)) throw DatabaseInUseDetach(it->second.name);

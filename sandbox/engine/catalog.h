@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sandbox/engine/sql_error.h"
+#include "sandbox/engine/write_locks.h"
 
 namespace sandbox {
 
@@ -39,6 +40,8 @@ class Catalog {
   Catalog& operator=(const Catalog&) = delete;
 
   const std::filesystem::path& Dir() const { return dir_; }
+  /// The databases' write locks, shared by every session.
+  WriteLocks& Locks() { return locks_; }
 
   std::optional<DatabaseEntry> Find(const std::string& name) const;
   std::vector<DatabaseEntry> List() const;
@@ -74,6 +77,7 @@ class Catalog {
   std::map<std::string, DatabaseEntry> entries_;  ///< keyed by upper-case name
   std::map<std::string, int> uses_;               ///< keyed by upper-case name
   std::condition_variable released_;              ///< a database's last use ended
+  WriteLocks locks_;
 };
 
 }  // namespace sandbox

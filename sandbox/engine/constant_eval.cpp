@@ -63,10 +63,8 @@ double NumberOf(const Scalar& s) {
   char* end = nullptr;
   double v = std::strtod(s.text.c_str(), &end);
   if (s.text.empty() || (end && *end != '\0')) {
-    throw SqlError(245, 16, 1,
-                   "Conversion failed when converting the " +
-                       std::string(s.kind == Scalar::Kind::kNVarChar ? "nvarchar" : "varchar") +
-                       " value '" + s.text + "' to data type int.");
+    throw ConversionFailed(s.kind == Scalar::Kind::kNVarChar ? "nvarchar" : "varchar", s.text,
+                           "int");
   }
   return v;
 }
@@ -174,9 +172,7 @@ Scalar ConstantEvaluator::Expr(size_t& i, size_t end, int min_prec) {
                                       : x % y;
       if (r > std::numeric_limits<std::int32_t>::max() ||
           r < std::numeric_limits<std::int32_t>::min()) {
-        throw SqlError(8115, 16, 2,
-                       "Arithmetic overflow error converting expression to data "
-                       "type int.");
+        throw ExpressionOverflow("int");
       }
       left = MakeInt(r);
       continue;
@@ -298,12 +294,7 @@ Scalar ConstantEvaluator::Primary(size_t& i, size_t end) {
   if (token.kind == Kind::kWord && IsReservedWord(token.text)) {
     throw IncorrectSyntax(token.text, token.line);
   }
-  throw SqlError(128, 15, 1,
-                 "The name \"" + (token.kind == Kind::kQuoted ? token.value : token.text) +
-                     "\" is not permitted in this context. Valid expressions are constants, "
-                     "constant expressions, and (in some contexts) variables. Column names are "
-                     "not permitted.",
-                 token.line);
+  throw NameNotPermitted(token.kind == Kind::kQuoted ? token.value : token.text, token.line);
 }
 
 Scalar ConstantEvaluator::Function(const std::string& name, size_t open, size_t close) {
@@ -325,9 +316,7 @@ Scalar ConstantEvaluator::Function(const std::string& name, size_t open, size_t 
   auto arg = [&](size_t n) { return Evaluate(args.at(n)); };
   auto expect = [&](size_t count) {
     if (args.size() != count) {
-      throw SqlError(
-          174, 15, 1,
-          "The " + Upper(name) + " function requires " + std::to_string(count) + " argument(s).");
+      throw FunctionArguments(Upper(name), std::to_string(count) + " argument(s)");
     }
   };
   if (name == "GETDATE" || name == "SYSDATETIME" || name == "GETUTCDATE") {
@@ -386,7 +375,12 @@ Scalar ConstantEvaluator::Function(const std::string& name, size_t open, size_t 
     }
     Scalar value = Evaluate(value_range);
     ColumnTarget target{"", "", "", *type};
-    return ScalarFromValue(ConvertToColumn(value, target, format_), *type);
+    try {
+      return ScalarFromValue(ConvertForCast(value, target, format_), *type);
+    } catch (const SqlError&) {
+      if (name == "TRY_CAST" || name == "TRY_CONVERT") return MakeNull();
+      throw;
+    }
   }
   if (name == "UPPER" || name == "LOWER") {
     expect(1);
@@ -398,11 +392,7 @@ Scalar ConstantEvaluator::Function(const std::string& name, size_t open, size_t 
   if (system_value_) {
     if (std::optional<Scalar> value = system_value_(name + "()")) return *value;
   }
-  throw SqlError(128, 15, 1,
-                 "The name \"" + name +
-                     "\" is not permitted in this context. Valid expressions are constants, "
-                     "constant expressions, and (in some contexts) variables. Column names are "
-                     "not permitted.");
+  throw NameNotPermitted(name);
 }
 
 Scalar EvaluateConstantText(const std::string& text, DateFormat format) {

@@ -12,6 +12,7 @@
 
 #include "sandbox/engine/codepage1254.h"
 #include "sandbox/engine/convert_detail.h"
+#include "sandbox/engine/sql_messages.h"
 #include "sandbox/engine/utf8.h"
 
 namespace sandbox {
@@ -62,20 +63,12 @@ const char* SourceTypeName(const Scalar& value) {
   return "NULL";
 }
 
-std::string Text(const char* a, const std::string& b = {}, const char* c = "") {
-  return std::string(a) + b + c;
-}
-
 [[noreturn]] void ThrowClash(const Scalar& value, SqlType target) {
-  throw SqlError(206, 16, 2,
-                 Text("Operand type clash: ", SourceTypeName(value), " is incompatible with ") +
-                     TypeName(target));
+  throw OperandTypeClash(SourceTypeName(value), TypeName(target));
 }
 
 [[noreturn]] void ThrowExpressionOverflow(SqlType target) {
-  throw SqlError(
-      8115, 16, 2,
-      Text("Arithmetic overflow error converting expression to data type ", TypeName(target), "."));
+  throw ExpressionOverflow(TypeName(target));
 }
 
 Decimal LiteralDecimal(const Scalar& value) {
@@ -127,27 +120,19 @@ std::int64_t IntegerFromString(const Scalar& value, SqlType target) {
   std::optional<Decimal> parsed = ParseIntegerString(value.text);
   if (target == SqlType::BigInt) {
     std::optional<std::int64_t> result = parsed ? DecimalToInt64(*parsed) : std::nullopt;
-    if (!result)
-      throw SqlError(8114, 16, 5, Text("Error converting data type ", source, " to bigint."));
+    if (!result) throw ErrorConverting(source, "bigint");
     return *result;
   }
   if (!parsed) {
-    throw SqlError(245, 16, 1,
-                   Text("Conversion failed when converting the ", source, " value '") + value.text +
-                       "' to data type " + TypeName(target) + ".");
+    throw ConversionFailed(source, value.text, TypeName(target));
   }
   IntRange range = RangeOf(target);
   std::optional<std::int64_t> result = DecimalToInt64(*parsed);
   if (!result || *result < range.min || *result > range.max) {
     if (target == SqlType::Int) {
-      throw SqlError(248, 16, 1,
-                     Text("The conversion of the ", source, " value '") + value.text +
-                         "' overflowed an int column.");
+      throw IntColumnOverflow(source, value.text);
     }
-    throw SqlError(244, 16, 1,
-                   Text("The conversion of the ", source, " value '") + value.text +
-                       "' overflowed an " + (target == SqlType::TinyInt ? "INT1" : "INT2") +
-                       " column. Use a larger integer column.");
+    throw SmallIntColumnOverflow(source, value.text, target == SqlType::TinyInt ? "INT1" : "INT2");
   }
   return *result;
 }
@@ -168,10 +153,7 @@ Value ToInteger(const Scalar& value, SqlType target) {
     case Kind::kInt:
       if (value.int_value < range.min || value.int_value > range.max) {
         if (target == SqlType::TinyInt || target == SqlType::SmallInt) {
-          throw SqlError(
-              220, 16, 2,
-              Text("Arithmetic overflow error for data type ", TypeName(target), ", value = ") +
-                  std::to_string(value.int_value) + ".");
+          throw DataTypeOverflow(TypeName(target), std::to_string(value.int_value));
         }
         ThrowExpressionOverflow(target);
       }
@@ -191,9 +173,7 @@ Value ToInteger(const Scalar& value, SqlType target) {
       if (!(truncated >= low && truncated < high)) {
         char number[512];
         std::snprintf(number, sizeof number, "%f", value.float_value);
-        throw SqlError(232, 16, 1,
-                       Text("Arithmetic overflow error for type ", TypeName(target), ", value = ") +
-                           number + ".");
+        throw TypeOverflow(TypeName(target), number);
       }
       return static_cast<std::int64_t>(truncated);
     }
@@ -240,10 +220,7 @@ Value ToBit(const Scalar& value) {
       if (EqualsIgnoreCase(text, "FALSE")) return std::int64_t{0};
       std::optional<Decimal> parsed = ParseIntegerString(text);
       if (!parsed) {
-        throw SqlError(
-            245, 16, 1,
-            Text("Conversion failed when converting the ", SourceTypeName(value), " value '") +
-                value.text + "' to data type bit.");
+        throw ConversionFailed(SourceTypeName(value), value.text, "bit");
       }
       return std::int64_t{!parsed->digits.empty()};
     }
@@ -279,22 +256,19 @@ Value ToNumeric(const Scalar& value, const ColumnType& type) {
     case Kind::kNVarChar: {
       std::optional<Decimal> parsed = ParseDecimal(TrimBlanks(value.text), false);
       if (!parsed) {
-        throw SqlError(8114, 16, 5,
-                       Text("Error converting data type ", source_name, " to numeric."));
+        throw ErrorConverting(source_name, "numeric");
       }
       source = *parsed;
       break;
     }
     case Kind::kBinary:
-      throw SqlError(8114, 16, 5, "Error converting data type varbinary to numeric.");
+      throw ErrorConverting("varbinary", "numeric");
     case Kind::kNull:
       return std::monostate{};
   }
   Decimal rounded = RoundDecimal(source, scale);
   if (IntegerDigits(rounded) > precision - scale) {
-    throw SqlError(
-        8115, 16, overflow_state,
-        Text("Arithmetic overflow error converting ", source_name, " to data type numeric."));
+    throw ConvertingOverflow(source_name, "numeric", overflow_state);
   }
   return FormatDecimal(rounded);
 }
@@ -355,9 +329,7 @@ Value ToMoney(const Scalar& value, SqlType target) {
       std::optional<Decimal> parsed = ParseMoneyString(value.text);
       if (!parsed) {
         bool small = target == SqlType::SmallMoney;
-        throw SqlError(small ? 293 : 235, 16, 0,
-                       Text("Cannot convert a char value to ", TypeName(target),
-                            ". The char value has incorrect syntax."));
+        throw MoneySyntax(small, TypeName(target));
       }
       source = *parsed;
       break;
@@ -386,11 +358,7 @@ Value ToMoney(const Scalar& value, SqlType target) {
 // A float in a string: [+-]digits[.digits][e[+-]digits], blanks around; '' is 0.
 Value FloatFromString(const Scalar& value, SqlType target) {
   std::string_view text = TrimBlanks(value.text);
-  auto bad = [&] {
-    return SqlError(8114, 16, 5,
-                    Text("Error converting data type ", SourceTypeName(value), " to ") +
-                        TypeName(target) + ".");
-  };
+  auto bad = [&] { return ErrorConverting(SourceTypeName(value), TypeName(target)); };
   if (text.empty()) return 0.0;
   // Validate the form first: from_chars would also take "inf" and "nan".
   std::optional<Decimal> exact = ParseDecimal(text.substr(0, text.find_first_of("eE")), false);
@@ -508,10 +476,7 @@ std::string TruncationPrefix(const std::u32string& text, std::size_t limit, bool
 }
 
 [[noreturn]] void ThrowTruncation(const ColumnTarget& target, const std::string& prefix) {
-  throw SqlError(2628, 16, 1,
-                 "String or binary data would be truncated in table '" + target.database + ".dbo." +
-                     target.table + "', column '" + target.column + "'. Truncated value: '" +
-                     prefix + "'.");
+  throw WouldBeTruncated(target.database + ".dbo." + target.table, target.column, prefix);
 }
 
 // Fits text into (n)char(n)/(n)varchar(n): blanks beyond n are dropped silently, anything else
@@ -569,15 +534,9 @@ std::string NumberToString(const Scalar& value, const ColumnType& type) {
     if (value.kind == Kind::kFloat) {
       char number[512];
       std::snprintf(number, sizeof number, "%f", value.float_value);
-      throw SqlError(
-          232, 16, 1,
-          Text("Arithmetic overflow error for type ", TypeName(type.type), ", value = ") + number +
-              ".");
+      throw TypeOverflow(TypeName(type.type), number);
     }
-    throw SqlError(
-        8115, 16, 2,
-        Text("Arithmetic overflow error converting ", SourceTypeName(value), " to data type ") +
-            TypeName(type.type) + ".");
+    throw ConvertingOverflow(SourceTypeName(value), TypeName(type.type));
   }
   return text;
 }
@@ -685,10 +644,7 @@ Value ToBinary(const Scalar& value, const ColumnTarget& target) {
     }
     case Kind::kVarChar:
     case Kind::kNVarChar:
-      throw SqlError(257, 16, 3,
-                     Text("Implicit conversion from data type ", SourceTypeName(value), " to ") +
-                         TypeName(type) +
-                         " is not allowed. Use the CONVERT function to run this query.");
+      throw ImplicitConversion(SourceTypeName(value), TypeName(type));
     case Kind::kDecimal:
       ThrowClash(value, type);
     case Kind::kNull:
@@ -729,9 +685,7 @@ Value ToUniqueIdentifier(const Scalar& value) {
     result += c >= 'a' && c <= 'f' ? static_cast<char>(c - 32) : c;
   }
   if (!valid) {
-    throw SqlError(8169, 16, 2,
-                   "Conversion failed when converting from a character string to "
-                   "uniqueidentifier.");
+    throw NotAUniqueIdentifier();
   }
   return result;
 }
@@ -741,10 +695,7 @@ Value ToUniqueIdentifier(const Scalar& value) {
 Value ConvertToColumn(const Scalar& value, const ColumnTarget& target, DateFormat format) {
   const ColumnType& type = target.type;
   if (type.type == SqlType::Timestamp) {
-    throw SqlError(273, 16, 1,
-                   "Cannot insert an explicit value into a timestamp column. Use INSERT with a "
-                   "column list to exclude the timestamp column, or insert a DEFAULT into the "
-                   "timestamp column.");
+    throw ExplicitTimestamp();
   }
   if (value.kind == Kind::kNull) return std::monostate{};
   switch (type.type) {
@@ -789,6 +740,24 @@ Value ConvertToColumn(const Scalar& value, const ColumnTarget& target, DateForma
       break;
   }
   throw std::logic_error("unknown column type");
+}
+
+Value ConvertForCast(const Scalar& value, const ColumnTarget& target, DateFormat format) {
+  const ColumnType& type = target.type;
+  if (type.length == ColumnType::kMax) return ConvertToColumn(value, target, format);
+  const auto limit = static_cast<std::size_t>(type.length);
+  Scalar cut = value;
+  const bool bounded_text = type.type == SqlType::Char || type.type == SqlType::VarChar ||
+                            type.type == SqlType::NChar || type.type == SqlType::NVarChar;
+  if (bounded_text && (value.kind == Kind::kVarChar || value.kind == Kind::kNVarChar)) {
+    const bool unicode = IsUnicodeType(type.type);
+    cut.text = TruncationPrefix(DecodeUtf8(unicode ? value.text : ToCodePage1254(value.text)),
+                                limit, unicode);
+  } else if ((type.type == SqlType::Binary || type.type == SqlType::VarBinary) &&
+             value.kind == Kind::kBinary && value.text.size() > limit) {
+    cut.text.resize(limit);
+  }
+  return ConvertToColumn(cut, target, format);
 }
 
 std::string ValueToText(const Value& value, const ColumnType& type) {

@@ -53,6 +53,10 @@ struct ColumnTarget {
 /// 257, 8169, 206, 235, 273...
 Value ConvertToColumn(const Scalar& value, const ColumnTarget& target, DateFormat format);
 
+/// Converts as CAST and CONVERT do: as ConvertToColumn, except that text and binary longer
+/// than a bounded target are cut to its length instead of refused.
+Value ConvertForCast(const Scalar& value, const ColumnTarget& target, DateFormat format);
+
 /// Text in code page 1254 as a varchar literal or column keeps it: every character outside
 /// the code page becomes '?'. Input and output UTF-8.
 std::string ToCodePage1254(const std::string& utf8);

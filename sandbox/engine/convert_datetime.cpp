@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sandbox/engine/convert_detail.h"
+#include "sandbox/engine/sql_messages.h"
 
 namespace sandbox::convert_detail {
 
@@ -425,9 +426,7 @@ const std::int64_t kDateTimeMaxDays = DaysFromCivil(9999, 12, 31) - kDay1900;
 const std::int64_t kSmallMaxDays = DaysFromCivil(2079, 6, 6) - kDay1900;
 
 [[noreturn]] void ThrowOverflow(SqlType type) {
-  throw SqlError(8115, 16, 2,
-                 std::string("Arithmetic overflow error converting expression to data type ") +
-                     TypeName(type) + ".");
+  throw ExpressionOverflow(TypeName(type));
 }
 
 }  // namespace
@@ -437,14 +436,8 @@ std::string DateTimeFromString(std::string_view text, const ColumnType& type, Da
   bool legacy = type.type == SqlType::DateTime || type.type == SqlType::SmallDateTime;
   Parts parts;
   Outcome outcome = Parse(text, legacy ? Reader::kLegacy : Reader::kModern, format, parts);
-  auto out_of_range = [&] {
-    return SqlError(242, 16, 3,
-                    std::string("The conversion of a ") + source_type + " data type to a " +
-                        TypeName(type.type) + " data type resulted in an out-of-range value.");
-  };
-  const SqlError syntax(241, 16, 1,
-                        "Conversion failed when converting date and/or time from character "
-                        "string.");
+  auto out_of_range = [&] { return DateOutOfRange(source_type, TypeName(type.type)); };
+  const SqlError syntax = NotADateTime();
   if (outcome == Outcome::kSyntax) throw syntax;
   if (outcome == Outcome::kRange) throw out_of_range();
 

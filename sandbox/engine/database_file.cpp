@@ -203,12 +203,17 @@ void DatabaseFile::Create(const std::filesystem::path& file, const std::string& 
 }
 
 bool DatabaseFile::IsStandIn(const std::filesystem::path& file) {
+  return ProbeFile(file).stand_in;
+}
+
+DatabaseFile::Probe DatabaseFile::ProbeFile(const std::filesystem::path& file) {
   try {
     SqliteDb db(file, false);
     SqliteStmt stmt = db.Prepare("SELECT value FROM __devir_database WHERE key = 'format'");
-    return stmt.Step() && stmt.Text(0) == kMarker;
-  } catch (const SqliteError&) {
-    return false;
+    return {stmt.Step() && stmt.Text(0) == kMarker, 0};
+  } catch (const SqliteError& e) {
+    // Not a database, or not ours, unless the file system failed on the way.
+    return {false, e.OsError()};
   }
 }
 

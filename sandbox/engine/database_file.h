@@ -26,6 +26,14 @@ class DatabaseFile {
   static void Create(const std::filesystem::path& file, const std::string& name);
   /// True when the file is a stand-in database (its marker table is present).
   static bool IsStandIn(const std::filesystem::path& file);
+  /// What opening the file for attach finds: a stand-in database (os_error 0, stand_in),
+  /// something else (os_error 0), or a failure of the file system: full disk, read-only
+  /// or unreachable file (its errno).
+  struct Probe {
+    bool stand_in = false;
+    int os_error = 0;
+  };
+  static Probe ProbeFile(const std::filesystem::path& file);
   /// Folds the write-ahead log into the file and leaves it self-contained (detach).
   static void Checkpoint(const std::filesystem::path& file);
   /// True for a name the T-SQL user never sees.

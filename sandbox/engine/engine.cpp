@@ -14,8 +14,11 @@ std::atomic<int> next_spid{51};
 
 }  // namespace
 
-Engine::Engine(std::filesystem::path data_dir, std::vector<struct Engine::Login> logins)
-    : catalog_(std::make_unique<Catalog>(std::move(data_dir))), logins_(std::move(logins)) {}
+Engine::Engine(std::filesystem::path data_dir, std::vector<struct Engine::Login> logins,
+               std::string instance)
+    : catalog_(std::make_unique<Catalog>(std::move(data_dir))),
+      logins_(std::move(logins)),
+      instance_(std::move(instance)) {}
 
 Engine::~Engine() = default;
 
@@ -27,13 +30,32 @@ std::unique_ptr<Session> Engine::Login(const std::string& user, const std::strin
   }
   if (!known) throw LoginFailed(user);
   return std::make_unique<SessionImpl>(*catalog_, database.empty() ? "master" : database, user,
-                                       next_spid.fetch_add(1));
+                                       next_spid.fetch_add(1), instance_);
 }
 
 std::unique_ptr<Session> Engine::OpenSession(const std::string& database) {
   return std::make_unique<SessionImpl>(*catalog_, database.empty() ? "master" : database, "sa",
-                                       next_spid.fetch_add(1));
+                                       next_spid.fetch_add(1), instance_);
 }
+
+void Session::TransactionRequest(TransactionVerb verb, const std::string&, ResultSink& sink) {
+  switch (verb) {
+    case TransactionVerb::kBegin:
+      return BeginTransaction(sink);
+    case TransactionVerb::kCommit:
+      return CommitTransaction(sink);
+    case TransactionVerb::kRollback:
+      return RollbackTransaction(sink);
+    case TransactionVerb::kSave:
+      return sink.Error(NotSupported("SAVE TRANSACTION"));
+  }
+}
+
+void Session::ExecuteProcedure(const ProcedureCall& call, ResultSink& sink) {
+  sink.Error(RpcNotSupported(call.procedure));
+}
+
+void Session::Reset(bool, ResultSink&) {}
 
 const std::filesystem::path& Engine::DataDir() const {
   return catalog_->Dir();

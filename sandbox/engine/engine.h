@@ -6,11 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "sandbox/engine/procedure_call.h"
 #include "sandbox/engine/result_sink.h"
 
 namespace sandbox {
 
 class Catalog;
+
+/// What a transaction manager request asks for.
+enum class TransactionVerb { kBegin, kCommit, kRollback, kSave };
 
 /// One client's session: its login, current database, DATEFORMAT, XACT_ABORT and open
 /// transaction. Used by one thread at a time; destroying it rolls back an open transaction
@@ -30,6 +34,23 @@ class Session {
   virtual void CommitTransaction(ResultSink& sink) = 0;
   virtual void RollbackTransaction(ResultSink& sink) = 0;
 
+  /// A transaction manager request naming its transaction (empty: unnamed): begin,
+  /// commit, rollback (to a savepoint when it names one), save. Reports as the unnamed
+  /// requests do; by default a name is ignored and save is refused.
+  virtual void TransactionRequest(TransactionVerb verb, const std::string& name, ResultSink& sink);
+
+  /// Runs a stored procedure called by RPC: sp_executesql, sp_prepare, sp_execute,
+  /// sp_prepexec, sp_unprepare, sp_attach_db, sp_detach_db. Its statements report through
+  /// sink as a batch's do; then ReturnStatus and a ReturnValue per OUTPUT argument. Errors
+  /// are reported, not thrown. By default a session takes no RPC at all.
+  virtual void ExecuteProcedure(const ProcedureCall& call, ResultSink& sink);
+
+  /// Returns the session to its state right after login (the client's reset-connection
+  /// flag): the login's database, default SET options, @@ERROR, @@ROWCOUNT and @@IDENTITY
+  /// cleared, an open transaction rolled back unless keep_transaction. Does nothing by
+  /// default.
+  virtual void Reset(bool keep_transaction, ResultSink& sink);
+
   virtual const std::string& CurrentDatabase() const = 0;
   /// The transaction descriptor the client must send back, 0 outside a transaction.
   virtual std::uint64_t TransactionDescriptor() const = 0;
@@ -43,9 +64,11 @@ class Engine {
     std::string password;
   };
 
-  /// Opens (or creates) the catalogue in data_dir. Throws std::runtime_error when the folder
-  /// cannot be used.
-  Engine(std::filesystem::path data_dir, std::vector<Login> logins);
+  /// Opens (or creates) the catalogue in data_dir. instance names the server in @@SERVERNAME
+  /// and SERVERPROPERTY ("MSSQLSERVER": the default instance). Throws std::runtime_error when
+  /// the folder cannot be used.
+  Engine(std::filesystem::path data_dir, std::vector<Login> logins,
+         std::string instance = "SQLEXPRESS");
   ~Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
@@ -64,7 +87,8 @@ class Engine {
 
  private:
   std::unique_ptr<Catalog> catalog_;
-  std::vector<struct Login> logins_;  // "struct": the method Login hides the type here
+  std::vector<struct Login> logins_;
+  std::string instance_;  // "struct": the method Login hides the type here
 };
 
 }  // namespace sandbox

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sandbox/engine/convert.h"
 #include "sandbox/engine/schema.h"
 #include "sandbox/engine/sql_types.h"
 
@@ -25,6 +26,7 @@ struct SystemValue {
 /// What translating and typing a query needs to know about the session and its databases.
 struct QueryContext {
   std::string current_database;
+  DateFormat date_format = DateFormat::kMdy;  ///< how CAST reads dates from strings
   /// A user table of the current database (database empty) or of another one; nullptr when
   /// it does not exist.
   std::function<const TableDef*(const std::string& database, const std::string& table)> find_table;

@@ -195,6 +195,7 @@ QueryShape AnalyzeQuery(const std::vector<Token>& t, size_t select_pos, size_t e
   ++i;
   // FROM sources, separated by commas and joins; ON conditions are skipped.
   bool expect_source = true;
+  bool next_outer = false;
   depth = 0;
   while (i < end) {
     const Token& token = t[i];
@@ -230,6 +231,8 @@ QueryShape AnalyzeQuery(const std::vector<Token>& t, size_t select_pos, size_t e
         source.exposed = NameOf(t[i]);
         ++i;
       }
+      source.outer_nulls = next_outer;
+      next_outer = false;
       shape.sources.push_back(std::move(source));
       expect_source = false;
       continue;
@@ -238,6 +241,14 @@ QueryShape AnalyzeQuery(const std::vector<Token>& t, size_t select_pos, size_t e
     if (token.IsOp(")")) --depth;
     if (depth == 0 && (token.IsOp(",") || token.IsWord("JOIN") || token.IsWord("APPLY"))) {
       expect_source = true;
+    }
+    // A LEFT join may leave the next source's columns NULL, a RIGHT join those before it,
+    // FULL both.
+    const bool join_kind =
+        depth == 0 && i + 1 < end && (t[i + 1].IsWord("JOIN") || t[i + 1].IsWord("OUTER"));
+    if (join_kind && (token.IsWord("LEFT") || token.IsWord("FULL"))) next_outer = true;
+    if (join_kind && (token.IsWord("RIGHT") || token.IsWord("FULL"))) {
+      for (FromSource& before : shape.sources) before.outer_nulls = true;
     }
     ++i;
   }

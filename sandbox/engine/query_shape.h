@@ -25,6 +25,7 @@ struct FromSource {
   std::string schema;
   std::string table;                  ///< empty for a derived table
   std::optional<TokenRange> derived;  ///< the query of a derived table (SELECT ...)
+  bool outer_nulls = false;           ///< an outer join may give its columns NULL
 };
 
 /// The parts of one query level (SELECT ... up to the end of that level).

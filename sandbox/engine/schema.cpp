@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "sandbox/engine/sql_error.h"
+#include "sandbox/engine/sql_messages.h"
 #include "sandbox/engine/tsql_lexer.h"
 
 namespace sandbox {
@@ -13,13 +14,6 @@ int ParseSize(const std::string& text) {
   auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (ec != std::errc() || ptr != text.data() + text.size()) return -2;
   return value;
-}
-
-SqlError SizeTooLarge(int size, const std::string& column, int max) {
-  return SqlError(131, 15, 2,
-                  "The size (" + std::to_string(size) + ") given to the column '" + column +
-                      "' exceeds the maximum allowed for any data type (" + std::to_string(max) +
-                      ").");
 }
 
 }  // namespace
@@ -79,10 +73,7 @@ std::optional<ColumnType> MakeColumnType(std::string_view name,
     if (args.size() > 1) return std::nullopt;
     int bits = args.empty() ? 53 : ParseSize(args[0]);
     if (bits < 1 || bits > 53) {
-      throw SqlError(2750, 16, 1,
-                     "Column or parameter #1: Specified column precision " +
-                         (args.empty() ? std::string() : args[0]) +
-                         " is greater than the maximum precision of 53.");
+      throw PrecisionTooLarge(args.empty() ? std::string() : args[0], 53);
     }
     type.type = bits <= 24 ? SqlType::Real : SqlType::Float;
     return type;
@@ -93,15 +84,10 @@ std::optional<ColumnType> MakeColumnType(std::string_view name,
     type.precision = args.empty() ? 18 : ParseSize(args[0]);
     type.scale = args.size() < 2 ? 0 : ParseSize(args[1]);
     if (type.precision < 1 || type.precision > 38) {
-      throw SqlError(2750, 16, 1,
-                     "Column or parameter #1: Specified column precision " +
-                         std::to_string(type.precision) +
-                         " is greater than the maximum precision of 38.");
+      throw PrecisionTooLarge(std::to_string(type.precision), 38);
     }
     if (type.scale < 0 || type.scale > type.precision) {
-      throw SqlError(183, 15, 1,
-                     "The scale (" + std::to_string(type.scale) + ") for column '" + column +
-                         "' must be within the range 0 to " + std::to_string(type.precision) + ".");
+      throw ScaleOutOfRange(type.scale, column, type.precision);
     }
     return type;
   }
@@ -112,8 +98,7 @@ std::optional<ColumnType> MakeColumnType(std::string_view name,
                                        : SqlType::DateTimeOffset;
     type.scale = args.empty() ? 7 : ParseSize(args[0]);
     if (type.scale < 0 || type.scale > 7) {
-      throw SqlError(1002, 16, 1,
-                     "Line 1: Specified scale " + std::to_string(type.scale) + " is invalid.");
+      throw InvalidScale(type.scale);
     }
     return type;
   }
@@ -142,8 +127,7 @@ std::optional<ColumnType> MakeColumnType(std::string_view name,
       type.length = ParseSize(args[0]);
       if (type.length > sized.max) throw SizeTooLarge(type.length, column, sized.max);
       if (type.length < 1) {
-        throw SqlError(1001, 15, 1,
-                       "Line 1: Length or precision specification " + args[0] + " is invalid.");
+        throw InvalidLength(args[0]);
       }
     }
     return type;

@@ -179,6 +179,13 @@ std::string SelectTranslator::Emit(size_t begin, size_t end) {
             ((i > begin && IsStringToken(t_[i - 1])) || (i + 1 < end && IsStringToken(t_[i + 1])) ||
              StringOperandAround(i, begin, end))) {
           append("||");
+        } else if ((token.IsOp("/") || token.IsOp("%")) && i + 1 < end) {
+          // Division by zero is an error in T-SQL (8134), NULL in SQLite.
+          append(token.text);
+          const size_t operand_end = OperandEnd(i + 1, end);
+          append("__devir_divisor(" + Emit(i + 1, operand_end) + ")");
+          i = operand_end;
+          continue;
         } else if (token.IsOp("!<")) {
           append(">=");
         } else if (token.IsOp("!>")) {
@@ -295,7 +302,7 @@ std::string SelectTranslator::EmitFunction(const std::string& name, size_t& i, s
     out = name + "(" + args() + ", ' ')";
   } else if (name == "CAST" || name == "TRY_CAST") {
     size_t as = CastAs(t_, open, close);
-    out = "CAST(" + Emit(open + 1, as) + " AS " + CastType(as + 1, close) + ")";
+    out = CastCall(open + 1, as, as + 1, close, name == "TRY_CAST");
   } else if (name == "CONVERT" || name == "TRY_CONVERT") {
     // CONVERT(type, expr [, style])
     size_t comma = open + 1;
@@ -313,7 +320,7 @@ std::string SelectTranslator::EmitFunction(const std::string& name, size_t& i, s
       if (t_[second].IsOp(")")) --depth;
       if (depth == 0 && t_[second].IsOp(",")) break;
     }
-    out = "CAST(" + Emit(comma + 1, second) + " AS " + CastType(open + 1, comma) + ")";
+    out = CastCall(comma + 1, second, open + 1, comma, name == "TRY_CONVERT");
   } else if ((name == "OBJECT_ID" || name == "DB_ID") && close == open + 2 &&
              IsStringToken(t_[open + 1])) {
     std::optional<long long> id =
@@ -460,7 +467,7 @@ std::vector<std::string> SelectTranslator::OuterReferences(size_t select_pos, si
   return keys;
 }
 
-std::string SelectTranslator::CastType(size_t begin, size_t end) {
+ColumnType SelectTranslator::CastType(size_t begin, size_t end) {
   if (begin >= end || !t_[begin].IsName()) {
     throw IncorrectSyntax(t_[begin].text, t_[begin].line);
   }
@@ -471,11 +478,74 @@ std::string SelectTranslator::CastType(size_t begin, size_t end) {
   }
   std::optional<ColumnType> type = MakeColumnType(name, args, "");
   if (!type) throw UnknownType(1, name);
-  if (IsIntegerType(type->type)) return "INTEGER";
-  if (type->type == SqlType::Real || type->type == SqlType::Float) return "REAL";
-  if (IsExactNumericType(type->type)) return "NUMERIC";
-  if (IsBinaryType(type->type)) return "BLOB";
-  return "TEXT";
+  // CAST(x AS varchar) without a length is 30 characters long.
+  const bool sized =
+      IsStringType(type->type) || type->type == SqlType::Binary || type->type == SqlType::VarBinary;
+  if (args.empty() && sized && type->type != SqlType::Text && type->type != SqlType::NText &&
+      type->type != SqlType::Xml) {
+    type->length = 30;
+  }
+  return *type;
+}
+
+std::string SelectTranslator::CastCall(size_t value_begin, size_t value_end, size_t type_begin,
+                                       size_t type_end, bool try_cast) {
+  const ColumnType type = CastType(type_begin, type_end);
+  // What the value is, when the text says: a literal's own type or a column's declared one.
+  std::string source;
+  if (value_end == value_begin + 1 && t_[value_begin].kind == Kind::kString) {
+    source = "varchar";
+  } else if (value_end == value_begin + 1 && t_[value_begin].kind == Kind::kNString) {
+    source = "nvarchar";
+  } else if (std::optional<ColumnType> column = ColumnTypeOf(value_begin, value_end)) {
+    source = TypeToSql(*column);
+  }
+  const char* format = context_.date_format == DateFormat::kDmy   ? "DMY"
+                       : context_.date_format == DateFormat::kYmd ? "YMD"
+                                                                  : "MDY";
+  return "__devir_cast(" + Emit(value_begin, value_end) + ", " + QuoteText(TypeToSql(type)) + ", " +
+         QuoteText(source) + ", '" + format + "', " + (try_cast ? "1" : "0") + ")";
+}
+
+std::optional<ColumnType> SelectTranslator::ColumnTypeOf(size_t begin, size_t end) const {
+  if (begin >= end || !t_[begin].IsName() || !context_.find_table) return std::nullopt;
+  size_t next = begin;
+  std::vector<std::string> parts = NameChain(t_, begin, end, &next);
+  if (next != end) return std::nullopt;
+  if (parts.size() >= 2 && IsSchemaPart(parts[0])) parts.erase(parts.begin());
+  if (parts.size() > 2) return std::nullopt;
+  for (auto scope = scopes_.rbegin(); scope != scopes_.rend(); ++scope) {
+    for (const FromSource& source : *scope) {
+      if (parts.size() == 2 && !EqualsNoCase(source.exposed, parts[0])) continue;
+      if (source.derived || source.table.empty()) continue;
+      std::string database = source.database;
+      if (EqualsNoCase(database, context_.current_database)) database.clear();
+      const TableDef* table = context_.find_table(database, source.table);
+      const int index = table ? table->FindColumn(parts.back()) : -1;
+      if (index >= 0) return table->columns[index].type;
+    }
+  }
+  return std::nullopt;
+}
+
+size_t SelectTranslator::OperandEnd(size_t i, size_t end) const {
+  while (i < end && (t_[i].IsOp("-") || t_[i].IsOp("+") || t_[i].IsOp("~"))) ++i;
+  if (i >= end) return end;
+  const Token& token = t_[i];
+  if (token.IsOp("(")) return MatchingParen(t_, i, end) + 1;
+  if (token.IsWord("CASE")) {
+    int depth = 0;
+    for (size_t k = i; k < end; ++k) {
+      if (t_[k].IsWord("CASE")) ++depth;
+      if (t_[k].IsWord("END") && --depth == 0) return k + 1;
+    }
+    return end;
+  }
+  if (!token.IsName() || IsReservedWord(token.text)) return i + 1;
+  size_t next = i;
+  NameChain(t_, i, end, &next);
+  if (next < end && t_[next].IsOp("(")) next = MatchingParen(t_, next, end) + 1;
+  return next;
 }
 
 std::string SelectTranslator::VirtualSource(const std::string& schema, const std::string& name,

@@ -39,7 +39,15 @@ class SelectTranslator {
   std::string EmitFunction(const std::string& name, size_t& i, size_t end);
   std::string VirtualSource(const std::string& schema, const std::string& name,
                             const std::string& written, bool add_alias);
-  std::string CastType(size_t begin, size_t end);
+  ColumnType CastType(size_t begin, size_t end);
+  /// CAST(value AS type) as the stand-in's own conversion function call.
+  std::string CastCall(size_t value_begin, size_t value_end, size_t type_begin, size_t type_end,
+                       bool try_cast);
+  /// The declared type of a lone column reference in [begin, end); nullopt for anything else.
+  std::optional<ColumnType> ColumnTypeOf(size_t begin, size_t end) const;
+  /// The end of the operand that starts at i (after unary signs): a literal, a name, a call,
+  /// a parenthesised expression or a CASE.
+  size_t OperandEnd(size_t i, size_t end) const;
   /// The outer column references of a simple correlated subquery (translated), empty when
   /// it has none or is not simple enough to tell.
   std::vector<std::string> OuterReferences(size_t select_pos, size_t end);

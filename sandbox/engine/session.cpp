@@ -7,6 +7,7 @@
 #include "sandbox/engine/select_translator.h"
 #include "sandbox/engine/session_impl.h"
 #include "sandbox/engine/sql_messages.h"
+#include "sandbox/engine/tsql_functions.h"
 
 namespace sandbox {
 namespace {
@@ -34,9 +35,72 @@ bool AbortsBatch(int number) {
   }
 }
 
+// Errors that end an INSERT, UPDATE or DELETE and let the batch go on: SQL Server follows
+// them with 3621 "The statement has been terminated."
+bool TerminatesStatement(DoneCommand command, int number) {
+  if (command != DoneCommand::kInsert && command != DoneCommand::kUpdate &&
+      command != DoneCommand::kDelete) {
+    return false;
+  }
+  static constexpr int kNumbers[] = {515, 512, 547, 2601, 2627, 2628, 8152, 8115, 8134, 220, 232};
+  for (int n : kNumbers) {
+    if (n == number) return true;
+  }
+  return false;
+}
+
 // Compile-time name errors never roll back, even with XACT_ABORT ON.
 bool IsNameError(int number) {
   return number == 208 || number == 207 || number == 4104;
+}
+
+// What the statement was, for DONE's current-command field.
+DoneCommand CommandOf(const Statement& statement) {
+  return std::visit(
+      [](const auto& body) -> DoneCommand {
+        using T = std::decay_t<decltype(body)>;
+        if constexpr (std::is_same_v<T, SelectStatement>) return DoneCommand::kSelect;
+        if constexpr (std::is_same_v<T, InsertStatement>) return DoneCommand::kInsert;
+        if constexpr (std::is_same_v<T, UpdateStatement>) return DoneCommand::kUpdate;
+        if constexpr (std::is_same_v<T, DeleteStatement>) {
+          return body.truncate ? DoneCommand::kTruncate : DoneCommand::kDelete;
+        }
+        if constexpr (std::is_same_v<T, CreateTableStatement>) return DoneCommand::kCreateTable;
+        if constexpr (std::is_same_v<T, CreateIndexStatement>) return DoneCommand::kCreateIndex;
+        if constexpr (std::is_same_v<T, DropTableStatement>) return DoneCommand::kDropTable;
+        if constexpr (std::is_same_v<T, DropIndexStatement>) return DoneCommand::kDropIndex;
+        if constexpr (std::is_same_v<T, CreateDatabaseStatement>) {
+          return DoneCommand::kCreateDatabase;
+        }
+        if constexpr (std::is_same_v<T, DropDatabaseStatement>) return DoneCommand::kDropDatabase;
+        if constexpr (std::is_same_v<T, UseStatement>) return DoneCommand::kUse;
+        if constexpr (std::is_same_v<T, SetStatement>) {
+          if (body.option == "IDENTITY_INSERT") return DoneCommand::kSetIdentityInsert;
+          if (body.option == "ROWCOUNT") return DoneCommand::kSetRowCount;
+          if (body.option == "TEXTSIZE") return DoneCommand::kSetTextSize;
+          if (body.value == "ON") return DoneCommand::kSetOn;
+          if (body.value == "OFF") return DoneCommand::kSetOff;
+          return DoneCommand::kSetValue;
+        }
+        if constexpr (std::is_same_v<T, TransactionStatement>) {
+          switch (body.kind) {
+            case TransactionStatement::Kind::kBegin:
+              return DoneCommand::kBeginTransaction;
+            case TransactionStatement::Kind::kCommit:
+              return DoneCommand::kCommit;
+            case TransactionStatement::Kind::kRollback:
+              return DoneCommand::kRollback;
+            case TransactionStatement::Kind::kSave:
+              return DoneCommand::kSave;
+          }
+        }
+        if constexpr (std::is_same_v<T, ExecStatement>) return DoneCommand::kExecute;
+        if constexpr (std::is_same_v<T, PrintStatement>) return DoneCommand::kPrint;
+        if constexpr (std::is_same_v<T, RaiseErrorStatement>) return DoneCommand::kRaisError;
+        if constexpr (std::is_same_v<T, WaitForStatement>) return DoneCommand::kWaitFor;
+        return DoneCommand::kNone;
+      },
+      statement.body);
 }
 
 ColumnType Type(SqlType type, int length = 0, int precision = 0, int scale = 0) {
@@ -48,6 +112,25 @@ ColumnType Type(SqlType type, int length = 0, int precision = 0, int scale = 0) 
   return out;
 }
 
+constexpr const char* kMachineName = "DEVIR-SANDBOX";
+constexpr const char* kDefaultInstance = "MSSQLSERVER";
+
+SystemValue Text(Value value, int length) {
+  return SystemValue{std::move(value), Type(SqlType::NVarChar, length)};
+}
+
+SystemValue Text(const char* value, int length) {
+  return Text(Value{std::string(value)}, length);
+}
+
+SystemValue Text(const std::string& value, int length) {
+  return Text(Value{value}, length);
+}
+
+SystemValue Integer(long long value, SqlType type = SqlType::Int) {
+  return SystemValue{static_cast<std::int64_t>(value), Type(type)};
+}
+
 long long ObjectIdOf(const std::string& name) {
   std::size_t hash = std::hash<std::string>{}(Upper(name));
   return static_cast<long long>(hash % 1000000000ULL) + 1000;
@@ -55,11 +138,13 @@ long long ObjectIdOf(const std::string& name) {
 
 }  // namespace
 
-SessionImpl::SessionImpl(Catalog& catalog, const std::string& database, std::string login, int spid)
-    : catalog_(catalog), login_(std::move(login)), spid_(spid) {
+SessionImpl::SessionImpl(Catalog& catalog, const std::string& database, std::string login, int spid,
+                         std::string instance)
+    : catalog_(catalog), login_(std::move(login)), spid_(spid), instance_(std::move(instance)) {
   std::optional<DatabaseEntry> entry = catalog_.Find(database);
   if (!entry) throw CannotOpenLoginDatabase(database);
   database_ = entry->name;
+  login_database_ = entry->name;
   try {
     Open(database_);
   } catch (const SqlError&) {
@@ -75,6 +160,7 @@ SessionImpl::~SessionImpl() {
       // The connection closes below; SQLite rolls back on close as well.
     }
   }
+  catalog_.Locks().ReleaseAll(spid_);
   for (auto& [key, file] : files_) catalog_.Release(file->Name());
   files_.clear();
 }
@@ -120,15 +206,39 @@ void SessionImpl::CloseUnused() {
   }
 }
 
+// A user transaction starts SQLite's transaction on a database at its first write, with the
+// write lock already taken: reads before it see what others committed, as READ COMMITTED does,
+// and never hold a snapshot that a later write could not build on.
 void SessionImpl::EnsureTransaction(DatabaseFile& file) {
-  if (trancount_ > 0 && !file.Db().InTransaction()) file.Db().Exec("BEGIN");
+  if (trancount_ > 0 && !file.Db().InTransaction()) file.Db().Exec("BEGIN IMMEDIATE");
+}
+
+void SessionImpl::LockForWrite(DatabaseFile& file) {
+  const std::string key = Upper(file.Name());
+  WriteLocks& locks = catalog_.Locks();
+  if (locks.Holds(key, spid_)) return;
+  switch (locks.Acquire(key, spid_, lock_timeout_ms_, [this] { return sink_->Cancelled(); })) {
+    case WriteLocks::Outcome::kAcquired:
+      return;
+    case WriteLocks::Outcome::kTimedOut:
+      throw LockTimeout();
+    case WriteLocks::Outcome::kCancelled:
+      throw Cancelled{};
+    case WriteLocks::Outcome::kDeadlock:
+      throw DeadlockVictim(spid_);
+  }
+}
+
+void SessionImpl::UnlockAfterStatement(DatabaseFile& file) {
+  if (trancount_ == 0 && !file.Db().InTransaction()) {
+    catalog_.Locks().Release(Upper(file.Name()), spid_);
+  }
 }
 
 void SessionImpl::BeginTran() {
   ++trancount_;
   if (trancount_ > 1) return;
   descriptor_ = next_descriptor.fetch_add(1);
-  for (auto& [key, file] : files_) EnsureTransaction(*file);
   sink_->TransactionChanged(8, descriptor_);
 }
 
@@ -149,14 +259,50 @@ void SessionImpl::CommitTran() {
     }
   }
   descriptor_ = 0;
+  transaction_name_.clear();
+  savepoints_.clear();
+  catalog_.Locks().ReleaseAll(spid_);
   sink_->TransactionChanged(9, 0);
   CloseUnused();
   if (failure) ThrowSqlite(*failure, {});
 }
 
-void SessionImpl::RollbackTran() {
+void SessionImpl::SaveTran(const std::string& name) {
+  if (trancount_ == 0) throw SaveWithoutTransaction();
+  Savepoint savepoint{name, next_savepoint_++, {}};
+  for (auto& [key, file] : files_) {
+    if (!file->Db().InTransaction()) continue;
+    file->Db().Exec("SAVEPOINT devir_save_" + std::to_string(savepoint.id));
+    savepoint.files.insert(key);
+  }
+  savepoints_.push_back(std::move(savepoint));
+}
+
+void SessionImpl::RollbackToSavepoint(std::size_t index) {
+  const Savepoint& savepoint = savepoints_[index];
+  for (auto& [key, file] : files_) {
+    if (!file->Db().InTransaction()) continue;
+    if (savepoint.files.count(key)) {
+      file->Db().Exec("ROLLBACK TO devir_save_" + std::to_string(savepoint.id));
+    } else {
+      // Its first write came after the savepoint: all of it goes.
+      file->Db().Exec("ROLLBACK");
+    }
+  }
+  savepoints_.resize(index + 1);
+}
+
+void SessionImpl::RollbackTran(const std::string& name) {
   if (trancount_ == 0) throw RollbackWithoutBegin();
+  // Transaction and savepoint names compare case-sensitively, whatever the collation.
+  if (!name.empty() && name != transaction_name_) {
+    for (std::size_t k = savepoints_.size(); k-- > 0;) {
+      if (savepoints_[k].name == name) return RollbackToSavepoint(k);
+    }
+    throw NoSuchTransactionName(name);
+  }
   trancount_ = 0;
+  savepoints_.clear();
   for (auto& [key, file] : files_) {
     if (!file->Db().InTransaction()) continue;
     try {
@@ -165,6 +311,8 @@ void SessionImpl::RollbackTran() {
     }
   }
   descriptor_ = 0;
+  transaction_name_.clear();
+  catalog_.Locks().ReleaseAll(spid_);
   sink_->TransactionChanged(10, 0);
   CloseUnused();
 }
@@ -196,8 +344,53 @@ void SessionImpl::RollbackTransaction(ResultSink& sink) {
   }
 }
 
+void SessionImpl::TransactionRequest(TransactionVerb verb, const std::string& name,
+                                     ResultSink& sink) {
+  sink_ = &sink;
+  try {
+    switch (verb) {
+      case TransactionVerb::kBegin:
+        BeginTran();
+        if (trancount_ == 1) transaction_name_ = name;
+        return;
+      case TransactionVerb::kCommit:
+        return CommitTran();
+      case TransactionVerb::kRollback:
+        return RollbackTran(name);
+      case TransactionVerb::kSave:
+        return SaveTran(name);
+    }
+  } catch (const SqlError& e) {
+    ReportError(e);
+  }
+}
+
+void SessionImpl::Reset(bool keep_transaction, ResultSink& sink) {
+  sink_ = &sink;
+  if (!keep_transaction && trancount_ > 0) RollbackTran();
+  if (!EqualsNoCase(database_, login_database_)) {
+    try {
+      Open(login_database_);
+      database_ = login_database_;
+    } catch (const SqlError&) {
+      // The login's database has gone meanwhile: the session stays where it is.
+    }
+  }
+  CloseUnused();
+  date_order_ = DateOrder::kMdy;
+  language_ = "us_english";
+  xact_abort_ = false;
+  nocount_ = false;
+  SetLockTimeout(-1);
+  identity_insert_.clear();
+  rowcount_ = 0;
+  last_error_ = 0;
+  last_identity_.reset();
+}
+
 void SessionImpl::ReportError(const SqlError& error) {
   last_error_ = error.number;
+  ++errors_reported_;
   sink_->Error(error);
 }
 
@@ -208,9 +401,29 @@ void SessionImpl::AbortOnCancel() {
 
 void SessionImpl::ExecuteBatch(const std::string& sql, ResultSink& sink) {
   sink_ = &sink;
+  RunBatch(sql, {});
+}
+
+void SessionImpl::RunBatch(const std::string& sql, const std::vector<BoundParameter>& parameters) {
+  ResultSink& sink = *sink_;
+  // sp_executesql inside a batch runs a batch of its own: the outer one's tokens and line
+  // come back afterwards.
+  if (nesting_ >= kMaxNesting) throw NestingLimit();
+  struct Restore {
+    SessionImpl& session;
+    std::vector<Token> tokens;
+    int line;
+    ~Restore() {
+      session.tokens_ = std::move(tokens);
+      session.statement_line_ = line;
+      --session.nesting_;
+    }
+  } restore{*this, std::move(tokens_), statement_line_};
+  ++nesting_;
   std::vector<StatementPtr> statements;
   try {
     tokens_ = Tokenize(sql);
+    if (!parameters.empty()) tokens_ = BindParameters(tokens_, parameters);
     statements = ParseBatch(tokens_);
     Validate(statements);
   } catch (const SqlError& error) {
@@ -228,7 +441,7 @@ void SessionImpl::ExecuteBatch(const std::string& sql, ResultSink& sink) {
     } else {
       ReportError(e);
     }
-    sink.StatementDone(-1, true);
+    sink.CommandDone(-1, true, DoneCommand::kBatch);
     return;
   }
   for (const StatementPtr& statement : statements) {
@@ -252,13 +465,14 @@ void SessionImpl::ExecuteBatch(const std::string& sql, ResultSink& sink) {
 
 SessionImpl::Flow SessionImpl::Run(const Statement& statement) {
   statement_line_ = statement.line;
+  const DoneCommand command = CommandOf(statement);
   for (auto& [key, file] : files_) file->ClearMemo();
   try {
     Done done = Execute(statement);
     if (!done.send) return Flow::kContinue;
     if (done.rows >= 0) rowcount_ = done.rows;
-    sink_->StatementDone(nocount_ ? -1 : done.rows, false);
-    last_error_ = 0;
+    sink_->CommandDone(nocount_ ? -1 : done.rows, done.error, command);
+    if (!done.error) last_error_ = 0;
     return Flow::kContinue;
   } catch (const Cancelled&) {
     throw;
@@ -268,25 +482,29 @@ SessionImpl::Flow SessionImpl::Run(const Statement& statement) {
     SqlError e = error;
     e.line = statement.line;
     ReportError(e);
-    sink_->StatementDone(-1, true);
+    if (TerminatesStatement(command, e.number)) {
+      const SqlError note = StatementTerminated();
+      sink_->Info(note.number, note.state, note.severity, note.what(), statement.line);
+    }
+    sink_->CommandDone(-1, true, command);
     return AfterError(e.number);
   } catch (const SqlErrorList& list) {
     for (SqlError e : list.errors) {
       e.line = statement.line;
       ReportError(e);
     }
-    sink_->StatementDone(-1, true);
+    sink_->CommandDone(-1, true, command);
     return AfterError(list.errors.empty() ? 0 : list.errors.front().number);
   } catch (const SqliteError& error) {
     SqlError e = MapSqliteError(error.what(), error.code, {});
     e.line = statement.line;
     ReportError(e);
-    sink_->StatementDone(-1, true);
+    sink_->CommandDone(-1, true, command);
     return AfterError(e.number);
   } catch (const std::exception& error) {
     SqlError e(50000, 16, 1, error.what(), statement.line);
     ReportError(e);
-    sink_->StatementDone(-1, true);
+    sink_->CommandDone(-1, true, command);
     return AfterError(e.number);
   }
 }
@@ -337,6 +555,10 @@ SessionImpl::Done SessionImpl::Execute(const Statement& statement) {
           ExecProcedure(body);
         } else if constexpr (std::is_same_v<T, PrintStatement>) {
           ExecPrint(body);
+        } else if constexpr (std::is_same_v<T, RaiseErrorStatement>) {
+          return {-1, true, ExecRaiseError(body)};
+        } else if constexpr (std::is_same_v<T, WaitForStatement>) {
+          ExecWaitFor(body);
         } else if constexpr (std::is_same_v<T, IfStatement>) {
           const auto& branch =
               EvaluateCondition(body.condition) ? body.then_branch : body.else_branch;
@@ -459,6 +681,7 @@ std::string Unquote(std::string text) {
 }  // namespace
 
 SqlError SessionImpl::MapSqliteError(const std::string& message, int code, TokenRange range) {
+  if (std::optional<SqlError> own = DecodeTsqlError(message)) return *own;
   if (code == SQLITE_BUSY || code == SQLITE_LOCKED) return LockTimeout();
   // The name as the user wrote it: find the dotted chain in the statement that ends with it.
   auto written = [&](const std::string& name) -> std::string {
@@ -528,10 +751,7 @@ SqlError SessionImpl::MapSqliteError(const std::string& message, int code, Token
   if (message.rfind("wrong number of arguments to function ", 0) == 0) {
     std::string name = Between(message, "wrong number of arguments to function ");
     if (!name.empty() && name.back() == ')') name = name.substr(0, name.find('('));
-    return SqlError(174, 15, 1,
-                    "The " + Upper(name) +
-                        " function requires a different number "
-                        "of arguments.");
+    return FunctionArguments(Upper(name), "a different number of arguments");
   }
   if (message.rfind("ambiguous column name: ", 0) == 0) {
     std::string name = Between(message, "ambiguous column name: ");
@@ -539,13 +759,10 @@ SqlError SessionImpl::MapSqliteError(const std::string& message, int code, Token
     return AmbiguousColumn(dot == std::string::npos ? name : name.substr(dot + 1));
   }
   if (message.find("misuse of aggregate") != std::string::npos) {
-    return SqlError(147, 15, 1,
-                    "An aggregate may not appear in the WHERE clause unless it is in a subquery "
-                    "contained in a HAVING clause or a select list, and the column being "
-                    "aggregated is an outer reference.");
+    return AggregateInWhere();
   }
   if (message.find("database is locked") != std::string::npos) return LockTimeout();
-  return SqlError(50000, 16, 1, message);
+  return InternalError(message);
 }
 
 void SessionImpl::ThrowSqlite(const SqliteError& error, TokenRange range) {
@@ -571,6 +788,7 @@ DateFormat SessionImpl::ConvertDateFormat() const {
 QueryContext SessionImpl::Context() {
   QueryContext context;
   context.current_database = database_;
+  context.date_format = ConvertDateFormat();
   context.find_table = [this](const std::string& database,
                               const std::string& table) -> const TableDef* {
     try {
@@ -609,50 +827,64 @@ QueryContext SessionImpl::Context() {
   return context;
 }
 
+std::string SessionImpl::ServerName() const {
+  // The default instance is the machine's own name; a named one is MACHINE\INSTANCE.
+  return EqualsNoCase(instance_, kDefaultInstance) ? std::string(kMachineName)
+                                                   : std::string(kMachineName) + "\\" + instance_;
+}
+
 std::optional<SystemValue> SessionImpl::SystemValueOf(const std::string& name) {
-  auto text = [](std::string value, int length) {
-    return SystemValue{std::move(value), Type(SqlType::NVarChar, length)};
+  using Get = SystemValue (*)(const SessionImpl&);
+  // The server's housekeeping answers, by upper-case name: @@ variables, the niladic
+  // functions and SERVERPROPERTY('...').
+  static const std::pair<const char*, Get> kValues[] = {
+      {"@@VERSION", [](const SessionImpl&) { return Text(kVersion, 300); }},
+      {"@@TRANCOUNT", [](const SessionImpl& s) { return Integer(s.trancount_); }},
+      {"@@ROWCOUNT", [](const SessionImpl& s) { return Integer(s.rowcount_); }},
+      {"@@ERROR", [](const SessionImpl& s) { return Integer(s.last_error_); }},
+      {"@@SPID", [](const SessionImpl& s) { return Integer(s.spid_, SqlType::SmallInt); }},
+      {"@@SERVERNAME", [](const SessionImpl& s) { return Text(s.ServerName(), 128); }},
+      {"@@SERVICENAME", [](const SessionImpl& s) { return Text(s.instance_, 128); }},
+      {"@@LANGUAGE", [](const SessionImpl& s) { return Text(s.language_, 128); }},
+      {"@@DATEFIRST", [](const SessionImpl&) { return Integer(7, SqlType::TinyInt); }},
+      {"@@MAX_PRECISION", [](const SessionImpl&) { return Integer(38, SqlType::TinyInt); }},
+      {"@@TEXTSIZE", [](const SessionImpl&) { return Integer(2147483647); }},
+      {"@@LOCK_TIMEOUT", [](const SessionImpl& s) { return Integer(s.lock_timeout_ms_); }},
+      {"@@IDENTITY", [](const SessionImpl& s) { return s.LastIdentity(); }},
+      {"SCOPE_IDENTITY()", [](const SessionImpl& s) { return s.LastIdentity(); }},
+      {"DB_NAME()", [](const SessionImpl& s) { return Text(s.database_, 128); }},
+      {"USER_NAME()", [](const SessionImpl&) { return Text("dbo", 128); }},
+      {"SUSER_SNAME()", [](const SessionImpl& s) { return Text(s.login_, 128); }},
+      {"SUSER_NAME()", [](const SessionImpl& s) { return Text(s.login_, 128); }},
+      {"HOST_NAME()", [](const SessionImpl&) { return Text("devir-sandbox", 128); }},
+      {"APP_NAME()", [](const SessionImpl&) { return Text("", 128); }},
+      {"SERVERPROPERTY(PRODUCTVERSION)",
+       [](const SessionImpl&) { return Text("15.0.2000.5", 128); }},
+      {"SERVERPROPERTY(PRODUCTLEVEL)", [](const SessionImpl&) { return Text("RTM", 128); }},
+      {"SERVERPROPERTY(EDITION)",
+       [](const SessionImpl&) { return Text("Express Edition (64-bit)", 128); }},
+      {"SERVERPROPERTY(COLLATION)", [](const SessionImpl&) { return Text("Turkish_CI_AS", 128); }},
+      {"SERVERPROPERTY(INSTANCENAME)",
+       [](const SessionImpl& s) {
+         return EqualsNoCase(s.instance_, kDefaultInstance) ? Text(std::monostate{}, 128)
+                                                            : Text(s.instance_, 128);
+       }},
+      {"SERVERPROPERTY(SERVERNAME)",
+       [](const SessionImpl& s) { return Text(s.ServerName(), 128); }},
+      {"SERVERPROPERTY(MACHINENAME)", [](const SessionImpl&) { return Text(kMachineName, 128); }},
   };
-  auto integer = [](long long value, SqlType type = SqlType::Int) {
-    return SystemValue{static_cast<std::int64_t>(value), Type(type)};
-  };
-  if (name == "@@VERSION") return text(kVersion, 300);
-  if (name == "@@TRANCOUNT") return integer(trancount_);
-  if (name == "@@ROWCOUNT") return integer(rowcount_);
-  if (name == "@@ERROR") return integer(last_error_);
-  if (name == "@@SPID") return integer(spid_, SqlType::SmallInt);
-  if (name == "@@SERVERNAME") return text("DEVIR-SANDBOX\\SQLEXPRESS", 128);
-  if (name == "@@SERVICENAME") return text("SQLEXPRESS", 128);
-  if (name == "@@LANGUAGE") return text(language_, 128);
-  if (name == "@@DATEFIRST") return integer(7, SqlType::TinyInt);
-  if (name == "@@MAX_PRECISION") return integer(38, SqlType::TinyInt);
-  if (name == "@@TEXTSIZE") return integer(2147483647);
-  if (name == "@@LOCK_TIMEOUT") return integer(lock_timeout_ms_ == 30000 ? -1 : lock_timeout_ms_);
-  if (name == "@@IDENTITY" || name == "SCOPE_IDENTITY()") {
-    SystemValue value{std::monostate{}, Type(SqlType::Numeric, 0, 38, 0)};
-    if (last_identity_) value.value = std::to_string(*last_identity_);
-    return value;
+  for (const auto& [key, get] : kValues) {
+    if (name == key) return get(*this);
   }
-  if (name == "DB_NAME()") return text(database_, 128);
-  if (name == "USER_NAME()") return text("dbo", 128);
-  if (name == "SUSER_SNAME()" || name == "SUSER_NAME()") return text(login_, 128);
-  if (name == "HOST_NAME()") return text("devir-sandbox", 128);
-  if (name == "APP_NAME()") return text("", 128);
-  if (name.rfind("SERVERPROPERTY(", 0) == 0) {
-    std::string property = name.substr(15, name.size() - 16);
-    if (property == "PRODUCTVERSION") return text("15.0.2000.5", 128);
-    if (property == "PRODUCTLEVEL") return text("RTM", 128);
-    if (property == "EDITION") return text("Express Edition (64-bit)", 128);
-    if (property == "COLLATION") return text("Turkish_CI_AS", 128);
-    if (property == "INSTANCENAME") return text("SQLEXPRESS", 128);
-    if (property == "SERVERNAME") return text("DEVIR-SANDBOX\\SQLEXPRESS", 128);
-    if (property == "MACHINENAME") return text("DEVIR-SANDBOX", 128);
-    return SystemValue{std::monostate{}, Type(SqlType::NVarChar, 128)};
-  }
-  if (name.rfind("DB_NAME(", 0) == 0 || name.rfind("IDENT_CURRENT(", 0) == 0) {
-    return std::nullopt;
-  }
+  // SQL Server answers NULL for a property it does not know.
+  if (name.rfind("SERVERPROPERTY(", 0) == 0) return Text(std::monostate{}, 128);
   return std::nullopt;
+}
+
+SystemValue SessionImpl::LastIdentity() const {
+  SystemValue value{std::monostate{}, Type(SqlType::Numeric, 0, 38, 0)};
+  if (last_identity_) value.value = std::to_string(*last_identity_);
+  return value;
 }
 
 std::optional<VirtualTable> SessionImpl::VirtualTableOf(const std::string& schema,

@@ -47,21 +47,15 @@ TokenRange StripParens(const std::vector<Token>& tokens, TokenRange range) {
   return range;
 }
 
-void CheckNoTransaction(int trancount, const char* statement) {
-  if (trancount > 0) {
-    throw SqlError(
-        226, 16, 6,
-        std::string(statement) + " statement not allowed within multi-statement transaction.");
-  }
-}
-
 }  // namespace
+
+void SessionImpl::CheckNoTransaction(const char* statement) const {
+  if (trancount_ > 0) throw NotInTransaction(statement);
+}
 
 void SessionImpl::ExecCreateTable(const CreateTableStatement& create) {
   if (!create.table.schema.empty() && !EqualsNoCase(create.table.schema, "dbo")) {
-    throw SqlError(2760, 16, 1,
-                   "The specified schema name \"" + create.table.schema +
-                       "\" either does not exist or you do not have permission to use it.");
+    throw UnknownSchema(create.table.schema);
   }
   if (create.table.name.rfind('#', 0) == 0) throw NotSupported("temporary tables");
   DatabaseFile& file = FileOf(create.table.database);
@@ -89,21 +83,16 @@ void SessionImpl::ExecCreateTable(const CreateTableStatement& create) {
           (IsIntegerType(type->type) && type->type != SqlType::Bit) ||
           ((type->type == SqlType::Decimal || type->type == SqlType::Numeric) && type->scale == 0);
       if (!integral) {
-        throw SqlError(2749, 16, 2,
-                       "Identity column '" + clause.name +
-                           "' must be of data type int, bigint, smallint, tinyint, or decimal or "
-                           "numeric with a scale of 0, and constrained to be nonnullable.");
+        throw IdentityType(clause.name);
       }
       if (table.IdentityColumn()) throw MultipleIdentity(table.name);
       if (clause.identity_increment == 0) {
-        throw SqlError(2750, 16, 1, "Identity increment cannot be zero.");
+        throw IdentityIncrementZero();
       }
     }
     if (clause.default_expr) {
       if (clause.identity) {
-        throw SqlError(1754, 16, 0,
-                       "Defaults cannot be created on columns with an IDENTITY attribute. Table '" +
-                           table.name + "', column '" + clause.name + "'.");
+        throw DefaultOnIdentity(table.name, clause.name);
       }
       column.default_sql = JoinTokens(tokens_, StripParens(tokens_, *clause.default_expr));
       // A default that cannot be evaluated is refused now rather than at every INSERT.
@@ -111,11 +100,7 @@ void SessionImpl::ExecCreateTable(const CreateTableStatement& create) {
         EvaluateConstantText(column.default_sql, ConvertDateFormat());
       } catch (const SqlError& e) {
         if (e.number == 128 || e.number == 102 || e.number == 156) {
-          throw SqlError(128, 15, 1,
-                         "The name \"" + column.default_sql +
-                             "\" is not permitted in this context. Valid expressions are "
-                             "constants, constant expressions, and (in some contexts) variables. "
-                             "Column names are not permitted.");
+          throw NameNotPermitted(column.default_sql);
         }
       }
     }
@@ -125,8 +110,7 @@ void SessionImpl::ExecCreateTable(const CreateTableStatement& create) {
     for (std::string& column : columns) {
       int index = table.FindColumn(column);
       if (index < 0) {
-        throw SqlError(1911, 16, 1,
-                       "Column name '" + column + "' does not exist in the target table or view.");
+        throw NoSuchTargetColumn(column);
       }
       column = table.columns[index].name;
       if (primary) table.columns[index].nullable = false;
@@ -153,9 +137,7 @@ void SessionImpl::ExecCreateIndex(const CreateIndexStatement& create) {
   DatabaseFile& file = FileOf(create.table.database);
   const TableDef* found = file.FindTable(create.table.name);
   if (!found || DatabaseFile::IsHiddenName(create.table.name)) {
-    throw SqlError(1088, 16, 12,
-                   "Cannot find the object \"" + create.table.written +
-                       "\" because it does not exist or you do not have permissions.");
+    throw CannotFindObject(create.table.written);
   }
   TableDef table = *found;
   KeyDef key;
@@ -164,8 +146,7 @@ void SessionImpl::ExecCreateIndex(const CreateIndexStatement& create) {
   for (const std::string& column : create.columns) {
     int index = table.FindColumn(column);
     if (index < 0) {
-      throw SqlError(1911, 16, 1,
-                     "Column name '" + column + "' does not exist in the target table or view.");
+      throw NoSuchTargetColumn(column);
     }
     key.columns.push_back(table.columns[index].name);
   }
@@ -177,10 +158,7 @@ void SessionImpl::ExecCreateIndex(const CreateIndexStatement& create) {
       file.CreateIndex(table.name, key);
     } catch (const SqliteError& e) {
       if (std::string(e.what()).find("UNIQUE constraint failed") != std::string::npos) {
-        throw SqlError(1505, 16, 1,
-                       "The CREATE UNIQUE INDEX statement terminated because a duplicate key was "
-                       "found for the object name 'dbo." +
-                           table.name + "' and the index name '" + key.name + "'.");
+        throw DuplicateKeyOnIndex(table.name, key.name);
       }
       throw;
     }
@@ -225,13 +203,13 @@ void SessionImpl::ExecDropIndex(const DropIndexStatement& drop) {
 }
 
 void SessionImpl::ExecCreateDatabase(const CreateDatabaseStatement& create) {
-  CheckNoTransaction(trancount_, "CREATE DATABASE");
+  CheckNoTransaction("CREATE DATABASE");
   catalog_.Create(create.name);
 }
 
 void SessionImpl::ExecDropDatabase(const DropDatabaseStatement& drop) {
   if (trancount_ > 0) {
-    throw SqlError(574, 16, 0, "DROP DATABASE statement cannot be used inside a user transaction.");
+    throw DropDatabaseInTransaction();
   }
   for (const std::string& name : drop.names) {
     if (drop.if_exists && !catalog_.Find(name)) continue;
@@ -251,154 +229,123 @@ void SessionImpl::ExecUse(const UseStatement& use, int line) {
 }
 
 void SessionImpl::ExecSet(const SetStatement& set) {
-  const std::string& option = set.option;
-  const std::string& value = set.value;
-  auto on_off = [&]() {
-    if (value == "ON") return true;
-    if (value == "OFF") return false;
-    throw IncorrectSyntax(value, 0);
+  using Handler = void (*)(SessionImpl&, const SetStatement&);
+  // Every SET option the stand-in takes; those it only accepts change nothing here.
+  static constexpr Handler kAccepted = [](SessionImpl&, const SetStatement&) {};
+  static const std::pair<const char*, Handler> kOptions[] = {
+      {"DATEFORMAT",
+       [](SessionImpl& s, const SetStatement& o) { s.date_order_ = DateOrderOf(o.value); }},
+      {"XACT_ABORT", [](SessionImpl& s, const SetStatement& o) { s.xact_abort_ = OnOff(o.value); }},
+      {"NOCOUNT", [](SessionImpl& s, const SetStatement& o) { s.nocount_ = OnOff(o.value); }},
+      {"IDENTITY_INSERT", [](SessionImpl& s, const SetStatement& o) { s.SetIdentityInsert(o); }},
+      {"LANGUAGE", [](SessionImpl& s, const SetStatement& o) { s.SetLanguage(o.value); }},
+      {"LOCK_TIMEOUT",
+       [](SessionImpl& s, const SetStatement& o) { s.SetLockTimeout(std::atoi(o.value.c_str())); }},
+      {"IMPLICIT_TRANSACTIONS",
+       [](SessionImpl&, const SetStatement& o) {
+         if (OnOff(o.value)) throw NotSupported("SET IMPLICIT_TRANSACTIONS ON");
+       }},
+      {"ANSI_NULLS", kAccepted},
+      {"ANSI_PADDING", kAccepted},
+      {"ANSI_WARNINGS", kAccepted},
+      {"ANSI_NULL_DFLT_ON", kAccepted},
+      {"ANSI_NULL_DFLT_OFF", kAccepted},
+      {"ANSI_DEFAULTS", kAccepted},
+      {"QUOTED_IDENTIFIER", kAccepted},
+      {"CONCAT_NULL_YIELDS_NULL", kAccepted},
+      {"ARITHABORT", kAccepted},
+      {"ARITHIGNORE", kAccepted},
+      {"NUMERIC_ROUNDABORT", kAccepted},
+      {"TEXTSIZE", kAccepted},
+      {"DATEFIRST", kAccepted},
+      {"DEADLOCK_PRIORITY", kAccepted},
+      {"TRANSACTION", kAccepted},
+      {"ROWCOUNT", kAccepted},
+      {"STATISTICS", kAccepted},
+      {"CURSOR_CLOSE_ON_COMMIT", kAccepted},
+      {"FMTONLY", kAccepted},
+      {"NOEXEC", kAccepted},
+      {"PARSEONLY", kAccepted},
+      {"QUERY_GOVERNOR_COST_LIMIT", kAccepted},
+      {"SHOWPLAN_ALL", kAccepted},
+      {"SHOWPLAN_TEXT", kAccepted},
+      {"SHOWPLAN_XML", kAccepted},
+      {"FORCEPLAN", kAccepted},
+      {"CONTEXT_INFO", kAccepted},
+      {"NO_BROWSETABLE", kAccepted},
   };
-  if (option == "DATEFORMAT") {
-    static const std::pair<const char*, DateOrder> kOrders[] = {
-        {"MDY", DateOrder::kMdy}, {"DMY", DateOrder::kDmy}, {"YMD", DateOrder::kYmd},
-        {"YDM", DateOrder::kYdm}, {"MYD", DateOrder::kMyd}, {"DYM", DateOrder::kDym}};
-    for (const auto& [name, order] : kOrders) {
-      if (value == name) {
-        date_order_ = order;
-        return;
-      }
-    }
-    throw SqlError(2741, 16, 1, "SET DATEFORMAT date order '" + value + "' is invalid.");
+  for (const auto& [option, handler] : kOptions) {
+    if (set.option == option) return handler(*this, set);
   }
-  if (option == "XACT_ABORT") {
-    xact_abort_ = on_off();
+  throw UnknownSetOption(set.option);
+}
+
+SessionImpl::DateOrder SessionImpl::DateOrderOf(const std::string& value) {
+  static const std::pair<const char*, DateOrder> kOrders[] = {
+      {"MDY", DateOrder::kMdy}, {"DMY", DateOrder::kDmy}, {"YMD", DateOrder::kYmd},
+      {"YDM", DateOrder::kYdm}, {"MYD", DateOrder::kMyd}, {"DYM", DateOrder::kDym}};
+  for (const auto& [name, order] : kOrders) {
+    if (value == name) return order;
+  }
+  throw InvalidDateFormat(value);
+}
+
+bool SessionImpl::OnOff(const std::string& value) {
+  if (value == "ON") return true;
+  if (value == "OFF") return false;
+  throw IncorrectSyntax(value, 0);
+}
+
+void SessionImpl::SetIdentityInsert(const SetStatement& set) {
+  DatabaseFile* file = nullptr;
+  const TableDef& table = ResolveTable(set.table, &file);
+  if (!table.IdentityColumn()) throw NoIdentityProperty(table.name);
+  if (OnOff(set.value)) {
+    identity_insert_.insert(Upper(table.name));
+  } else {
+    identity_insert_.erase(Upper(table.name));
+  }
+}
+
+void SessionImpl::SetLanguage(const std::string& value) {
+  // The languages whose date order is day-month-year; us_english reads month-day-year.
+  static const char* kDayFirst[] = {"TURKISH", "TÜRKÇE", "BRITISH", "FRENCH", "GERMAN", "DEUTSCH"};
+  const std::string upper = Upper(value);
+  if (upper == "US_ENGLISH" || upper == "ENGLISH") {
+    language_ = "us_english";
+    date_order_ = DateOrder::kMdy;
     return;
   }
-  if (option == "NOCOUNT") {
-    nocount_ = on_off();
+  for (const char* language : kDayFirst) {
+    if (upper != language) continue;
+    language_ = upper == "TÜRKÇE" ? "Turkish" : value;
+    date_order_ = DateOrder::kDmy;
     return;
   }
-  if (option == "IDENTITY_INSERT") {
-    DatabaseFile* file = nullptr;
-    const TableDef& table = ResolveTable(set.table, &file);
-    if (!table.IdentityColumn()) {
-      throw SqlError(8106, 16, 1,
-                     "Table '" + table.name +
-                         "' does not have the identity property. Cannot perform SET operation.");
-    }
-    if (on_off()) {
-      identity_insert_.insert(Upper(table.name));
-    } else {
-      identity_insert_.erase(Upper(table.name));
-    }
-    return;
-  }
-  if (option == "LANGUAGE") {
-    std::string upper = Upper(value);
-    if (upper == "US_ENGLISH" || upper == "ENGLISH") {
-      language_ = "us_english";
-      date_order_ = DateOrder::kMdy;
-    } else if (upper == "TURKISH" || upper == "TÜRKÇE" || upper == "BRITISH" || upper == "FRENCH" ||
-               upper == "GERMAN" || upper == "DEUTSCH") {
-      language_ = upper == "TÜRKÇE" ? "Turkish" : value;
-      date_order_ = DateOrder::kDmy;
-    } else {
-      throw SqlError(2732, 16, 1, "Error number 2732: language '" + value + "' is not supported.");
-    }
-    return;
-  }
-  if (option == "LOCK_TIMEOUT") {
-    lock_timeout_ms_ = std::atoi(value.c_str());
-    for (auto& [key, file] : files_) file->Db().SetBusyTimeout(lock_timeout_ms_);
-    return;
-  }
-  if (option == "IMPLICIT_TRANSACTIONS" && value == "ON") {
-    throw NotSupported("SET IMPLICIT_TRANSACTIONS ON");
-  }
-  static const char* kIgnored[] = {"ANSI_NULLS",
-                                   "ANSI_PADDING",
-                                   "ANSI_WARNINGS",
-                                   "ANSI_NULL_DFLT_ON",
-                                   "ANSI_NULL_DFLT_OFF",
-                                   "ANSI_DEFAULTS",
-                                   "QUOTED_IDENTIFIER",
-                                   "CONCAT_NULL_YIELDS_NULL",
-                                   "ARITHABORT",
-                                   "ARITHIGNORE",
-                                   "NUMERIC_ROUNDABORT",
-                                   "TEXTSIZE",
-                                   "DATEFIRST",
-                                   "DEADLOCK_PRIORITY",
-                                   "TRANSACTION",
-                                   "ROWCOUNT",
-                                   "STATISTICS",
-                                   "CURSOR_CLOSE_ON_COMMIT",
-                                   "IMPLICIT_TRANSACTIONS",
-                                   "FMTONLY",
-                                   "NOEXEC",
-                                   "PARSEONLY",
-                                   "QUERY_GOVERNOR_COST_LIMIT",
-                                   "SHOWPLAN_ALL",
-                                   "SHOWPLAN_TEXT",
-                                   "SHOWPLAN_XML",
-                                   "FORCEPLAN",
-                                   "CONTEXT_INFO",
-                                   "NO_BROWSETABLE"};
-  for (const char* ignored : kIgnored) {
-    if (option == ignored) return;
-  }
-  throw SqlError(195, 15, 1, "'" + option + "' is not a recognized SET option.");
+  throw UnsupportedLanguage(value);
+}
+
+void SessionImpl::SetLockTimeout(int milliseconds) {
+  lock_timeout_ms_ = milliseconds;
+  for (auto& [key, file] : files_) file->Db().SetBusyTimeout(lock_timeout_ms_);
 }
 
 void SessionImpl::ExecTransaction(const TransactionStatement& statement) {
   switch (statement.kind) {
     case TransactionStatement::Kind::kBegin:
       BeginTran();
+      if (trancount_ == 1) transaction_name_ = statement.name;
       break;
     case TransactionStatement::Kind::kCommit:
       CommitTran();
       break;
     case TransactionStatement::Kind::kRollback:
-      RollbackTran();
+      RollbackTran(statement.name);
       break;
     case TransactionStatement::Kind::kSave:
-      throw NotSupported("SAVE TRANSACTION");
+      SaveTran(statement.name);
+      break;
   }
-}
-
-void SessionImpl::ExecProcedure(const ExecStatement& exec) {
-  std::string name = Upper(exec.procedure);
-  ConstantEvaluator evaluator(tokens_, ConvertDateFormat());
-  auto text_args = [&]() {
-    std::vector<std::string> out;
-    for (TokenRange range : exec.args) {
-      Scalar value = evaluator.Evaluate(range);
-      if (value.kind == Scalar::Kind::kInt) {
-        out.push_back(std::to_string(value.int_value));
-      } else {
-        out.push_back(value.text);
-      }
-    }
-    return out;
-  };
-  if (name == "SP_ATTACH_DB") {
-    std::vector<std::string> args = text_args();
-    if (args.empty()) throw ProcedureArgumentMissing("sp_attach_db", "@dbname");
-    if (args.size() < 2) throw ProcedureArgumentMissing("sp_attach_db", "@filename1");
-    if (args.size() > 17) throw TooManyArguments("sp_attach_db");
-    CheckNoTransaction(trancount_, "CREATE DATABASE");
-    catalog_.Attach(args[0], std::vector<std::string>(args.begin() + 1, args.end()));
-    return;
-  }
-  if (name == "SP_DETACH_DB") {
-    std::vector<std::string> args = text_args();
-    if (args.empty()) throw ProcedureArgumentMissing("sp_detach_db", "@dbname");
-    if (args.size() > 3) throw TooManyArguments("sp_detach_db");
-    CheckNoTransaction(trancount_, "ALTER DATABASE");
-    catalog_.Detach(args[0]);
-    return;
-  }
-  throw StoredProcedureNotFound(exec.procedure);
 }
 
 }  // namespace sandbox

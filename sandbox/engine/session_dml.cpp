@@ -117,7 +117,6 @@ std::vector<std::vector<std::optional<Scalar>>> SessionImpl::SelectRows(TokenRan
   TranslatedQuery query = translator.Query(range);
   AttachDatabases(query.databases);
   DatabaseFile& source = Current();
-  EnsureTransaction(source);
   std::vector<std::vector<std::optional<Scalar>>> rows;
   try {
     SqliteStmt stmt = source.Db().Prepare(query.sql);
@@ -126,15 +125,9 @@ std::vector<std::vector<std::optional<Scalar>>> SessionImpl::SelectRows(TokenRan
     if (result.size() != columns) {
       if (!column_list) throw ColumnCountMismatch();
       if (result.size() < columns) {
-        throw SqlError(120, 15, 1,
-                       "The select list for the INSERT statement contains fewer items than the "
-                       "insert list. The number of SELECT values must match the number of INSERT "
-                       "columns.");
+        throw InsertSelectCount(true);
       }
-      throw SqlError(121, 15, 1,
-                     "The select list for the INSERT statement contains more items than the "
-                     "insert list. The number of SELECT values must match the number of INSERT "
-                     "columns.");
+      throw InsertSelectCount(false);
     }
     // Read everything first: the target may be the source table.
     while (has_row) {
@@ -188,10 +181,7 @@ long long SessionImpl::ExecInsert(const InsertStatement& insert) {
   bool identity_insert = identity_insert_.count(Upper(table.name)) > 0;
   if (explicit_identity && !identity_insert) throw IdentityInsertOff(table.name);
   if (identity_insert && identity_index >= 0 && !explicit_identity) {
-    throw SqlError(545, 16, 1,
-                   "Explicit value must be specified for identity column in table '" + table.name +
-                       "' either when IDENTITY_INSERT is set to ON or when a replication user is "
-                       "inserting into a NOT FOR REPLICATION identity column.");
+    throw IdentityValueRequired(table.name);
   }
   bool has_rowversion = false;
   for (const ColumnDef& column : table.columns) {
@@ -254,16 +244,14 @@ long long SessionImpl::ExecInsert(const InsertStatement& insert) {
           continue;
         }
         if (column.identity && is_default) {
-          throw SqlError(339, 16, 1,
-                         "DEFAULT or NULL are not allowed as explicit identity values.");
+          throw NullIdentityValue();
         }
         if (is_default) {
           values[index] = DefaultValue(column, table, *file);
         } else {
           const Scalar& scalar = *row[k];
           if (column.identity && scalar.kind == Scalar::Kind::kNull) {
-            throw SqlError(339, 16, 1,
-                           "DEFAULT or NULL are not allowed as explicit identity values.");
+            throw NullIdentityValue();
           }
           ColumnTarget target{file->Name(), table.name, column.name, column.type};
           values[index] = ConvertToColumn(scalar, target, format);

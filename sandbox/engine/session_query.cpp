@@ -1,9 +1,13 @@
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 
 #include "sandbox/engine/constant_eval.h"
+#include "sandbox/engine/message_format.h"
 #include "sandbox/engine/select_translator.h"
 #include "sandbox/engine/session_impl.h"
 #include "sandbox/engine/sql_messages.h"
@@ -180,6 +184,9 @@ std::vector<ResultColumn> SessionImpl::ResultColumns(sqlite3_stmt* stmt,
     if (table && origin) {
       std::string database = schema && std::string(schema) != "main" ? schema : "";
       type = inference.TableColumn(database, table, origin);
+      for (const FromSource& source : shape.sources) {
+        if (source.outer_nulls && EqualsNoCase(source.table, table)) type.nullable = true;
+      }
       if (type.known) {
         const TableDef* def = context.find_table(database, table);
         int index = def ? def->FindColumn(origin) : -1;
@@ -207,7 +214,6 @@ long long SessionImpl::ExecSelect(TokenRange range) {
   TranslatedQuery query = translator.Query(range);
   AttachDatabases(query.databases);
   DatabaseFile& file = Current();
-  EnsureTransaction(file);
   SqliteStmt stmt;
   try {
     stmt = file.Db().Prepare(query.sql);
@@ -245,7 +251,6 @@ bool SessionImpl::EvaluateCondition(TokenRange condition) {
   std::string sql = "SELECT CASE WHEN " + translator.Expression(condition) + " THEN 1 ELSE 0 END";
   AttachDatabases(translator.Databases());
   DatabaseFile& file = Current();
-  EnsureTransaction(file);
   try {
     SqliteStmt stmt = file.Db().Prepare(sql);
     return stmt.Step() && stmt.Int(0) != 0;
@@ -254,13 +259,71 @@ bool SessionImpl::EvaluateCondition(TokenRange condition) {
   }
 }
 
+ConstantEvaluator SessionImpl::Evaluator() {
+  return ConstantEvaluator(tokens_, ConvertDateFormat(),
+                           [this](const std::string& name) -> std::optional<Scalar> {
+                             std::optional<SystemValue> value = SystemValueOf(name);
+                             if (!value) return std::nullopt;
+                             return ScalarFromValue(value->value, value->type);
+                           });
+}
+
+bool SessionImpl::ExecRaiseError(const RaiseErrorStatement& raise) {
+  ConstantEvaluator evaluator = Evaluator();
+  std::vector<Scalar> values;
+  for (TokenRange range : raise.args) values.push_back(evaluator.Evaluate(range));
+  const Scalar& message = values[0];
+  auto as_int = [](const Scalar& value) -> std::int64_t {
+    if (value.kind == Scalar::Kind::kInt) return value.int_value;
+    if (value.kind == Scalar::Kind::kDecimal) return std::strtoll(value.text.c_str(), nullptr, 10);
+    return 0;
+  };
+  const int severity = static_cast<int>(std::clamp<std::int64_t>(as_int(values[1]), 0, 25));
+  std::int64_t state = as_int(values[2]);
+  if (state < 0) state = 1;  // negative states default to 1
+  state = std::min<std::int64_t>(state, 255);
+  if (severity > 18 && !raise.log) throw RaiseErrorSeverityTooHigh();
+  if (message.kind == Scalar::Kind::kInt || message.kind == Scalar::Kind::kDecimal) {
+    // The stand-in has no sys.messages of its own: every numbered message is unknown.
+    throw UserMessageNotFound(as_int(message), severity, static_cast<int>(state));
+  }
+  const std::string text =
+      FormatRaiseErrorMessage(message.text, std::vector<Scalar>(values.begin() + 3, values.end()));
+  if (severity <= 10) {
+    const SqlError note = UserError(severity, static_cast<int>(state), text, statement_line_);
+    sink_->Info(note.number, note.state, note.severity, note.what(), statement_line_);
+    if (raise.set_error) last_error_ = note.number;
+    return false;
+  }
+  ReportError(UserError(severity, static_cast<int>(state), text, statement_line_));
+  return true;
+}
+
+void SessionImpl::ExecWaitFor(const WaitForStatement& wait) {
+  const Scalar delay = Evaluator().Evaluate(wait.delay);
+  if (delay.kind != Scalar::Kind::kVarChar && delay.kind != Scalar::Kind::kNVarChar) {
+    throw IncorrectSyntax(tokens_[wait.delay.begin].text, statement_line_);
+  }
+  ColumnType time;
+  time.type = SqlType::Time;
+  time.scale = 3;
+  const Value value = ConvertToColumn(delay, ColumnTarget{"", "", "", time}, ConvertDateFormat());
+  const std::string& text = std::get<std::string>(value);  // hh:mm:ss.fff
+  const long long milliseconds =
+      ((std::stoll(text.substr(0, 2)) * 60 + std::stoll(text.substr(3, 2))) * 60 +
+       std::stoll(text.substr(6, 2))) *
+          1000 +
+      std::stoll(text.substr(9, 3));
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (std::chrono::steady_clock::now() < until) {
+    if (sink_->Cancelled()) throw Cancelled{};
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+        std::chrono::milliseconds(20), until - std::chrono::steady_clock::now()));
+  }
+}
+
 void SessionImpl::ExecPrint(const PrintStatement& print) {
-  ConstantEvaluator evaluator(tokens_, ConvertDateFormat(),
-                              [this](const std::string& name) -> std::optional<Scalar> {
-                                std::optional<SystemValue> value = SystemValueOf(name);
-                                if (!value) return std::nullopt;
-                                return ScalarFromValue(value->value, value->type);
-                              });
+  ConstantEvaluator evaluator = Evaluator();
   Scalar value = evaluator.Evaluate(print.expr);
   std::string text;
   switch (value.kind) {

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+
 namespace sandbox {
 namespace {
 
@@ -11,13 +13,30 @@ constexpr int kBusyTimeoutMs = 30000;
 constexpr size_t kMaxCachedStatements = 256;
 
 [[noreturn]] void Throw(sqlite3* db, int code) {
-  throw SqliteError(code & 0xFF, db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
+  throw SqliteError(code & 0xFF, db ? sqlite3_errmsg(db) : sqlite3_errstr(code),
+                    db ? sqlite3_system_errno(db) : 0);
 }
 
 }  // namespace
 
 bool SqliteError::IsBusy() const {
   return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+int SqliteError::OsError() const {
+  switch (code) {
+    case SQLITE_FULL:
+      return ENOSPC;
+    case SQLITE_READONLY:
+      return system_errno != 0 ? system_errno : EROFS;
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+      return system_errno != 0 ? system_errno : EACCES;
+    case SQLITE_IOERR:
+      return system_errno != 0 ? system_errno : EIO;
+    default:
+      return 0;
+  }
 }
 
 SqliteStmt::~SqliteStmt() {
@@ -65,8 +84,9 @@ bool SqliteStmt::Step() {
   if (rc == SQLITE_DONE) return false;
   sqlite3* db = sqlite3_db_handle(stmt_);
   std::string message = sqlite3_errmsg(db);
+  const int os_error = sqlite3_system_errno(db);
   sqlite3_reset(stmt_);
-  throw SqliteError(rc & 0xFF, message);
+  throw SqliteError(rc & 0xFF, message, os_error);
 }
 
 void SqliteStmt::Reset() {
@@ -99,9 +119,10 @@ SqliteDb::SqliteDb(const std::filesystem::path& file, bool create) {
   int rc = sqlite3_open_v2(file.string().c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    const int os_error = db_ ? sqlite3_system_errno(db_) : 0;
     sqlite3_close(db_);
     db_ = nullptr;
-    throw SqliteError(rc & 0xFF, message);
+    throw SqliteError(rc & 0xFF, message, os_error);
   }
   sqlite3_extended_result_codes(db_, 0);
   // "x" is always a name, never a string, as in T-SQL with QUOTED_IDENTIFIER ON.
@@ -157,7 +178,7 @@ void SqliteDb::Exec(const std::string& sql) {
   if (rc != SQLITE_OK) {
     std::string message = error ? error : sqlite3_errstr(rc);
     sqlite3_free(error);
-    throw SqliteError(rc & 0xFF, message);
+    throw SqliteError(rc & 0xFF, message, sqlite3_system_errno(db_));
   }
 }
 

@@ -14,11 +14,15 @@ namespace sandbox {
 
 /// A failed SQLite call: its primary result code and SQLite's message.
 struct SqliteError : std::runtime_error {
-  SqliteError(int result_code, const std::string& message)
-      : std::runtime_error(message), code(result_code) {}
+  SqliteError(int result_code, const std::string& message, int os_error = 0)
+      : std::runtime_error(message), code(result_code), system_errno(os_error) {}
   /// True when another connection held a lock longer than the busy timeout.
   bool IsBusy() const;
+  /// The operating system's error behind a failed file operation (errno), 0 when the
+  /// failure was not the file system's: ENOSPC for a full disk, EROFS, EACCES, EIO...
+  int OsError() const;
   int code;
+  int system_errno;  ///< sqlite3_system_errno at the failure
 };
 
 /// One prepared statement; finalised on destruction.

@@ -114,6 +114,19 @@ struct SetStatement {
 struct TransactionStatement {
   enum class Kind { kBegin, kCommit, kRollback, kSave };
   Kind kind = Kind::kBegin;
+  std::string name;  ///< the transaction's (or savepoint's) name, as written
+};
+
+/// RAISERROR (message, severity, state [, argument ...]) [WITH option, ...]
+struct RaiseErrorStatement {
+  std::vector<TokenRange> args;
+  bool log = false;
+  bool set_error = false;
+};
+
+/// WAITFOR DELAY 'hh:mm[:ss[.mmm]]'
+struct WaitForStatement {
+  TokenRange delay;
 };
 
 struct ExecStatement {
@@ -146,7 +159,8 @@ struct Statement {
   std::variant<SelectStatement, InsertStatement, UpdateStatement, DeleteStatement,
                CreateTableStatement, CreateIndexStatement, DropTableStatement, DropIndexStatement,
                CreateDatabaseStatement, DropDatabaseStatement, UseStatement, SetStatement,
-               TransactionStatement, ExecStatement, PrintStatement, IfStatement, BlockStatement>
+               TransactionStatement, ExecStatement, PrintStatement, IfStatement, BlockStatement,
+               RaiseErrorStatement, WaitForStatement>
       body;
 };
 

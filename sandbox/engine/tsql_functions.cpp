@@ -8,9 +8,13 @@
 #include <random>
 #include <string_view>
 
+#include "sandbox/engine/constant_eval.h"
+#include "sandbox/engine/convert.h"
 #include "sandbox/engine/schema.h"
+#include "sandbox/engine/sql_messages.h"
 #include "sandbox/engine/sqlite_db.h"
 #include "sandbox/engine/text_fold.h"
+#include "sandbox/engine/utf8.h"
 
 namespace sandbox {
 namespace {
@@ -61,7 +65,7 @@ void Len(sqlite3_context* context, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(context);
   std::string_view text = ArgText(argv[0]);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  sqlite3_result_int64(context, static_cast<sqlite3_int64>(Utf8Length(text)));
+  sqlite3_result_int64(context, static_cast<sqlite3_int64>(Utf16Length(text)));
 }
 
 void DataLength(sqlite3_context* context, int argc, sqlite3_value** argv) {
@@ -70,7 +74,7 @@ void DataLength(sqlite3_context* context, int argc, sqlite3_value** argv) {
   if (type == SQLITE_INTEGER) return sqlite3_result_int(context, 4);
   if (type == SQLITE_FLOAT) return sqlite3_result_int(context, 8);
   if (type == SQLITE_BLOB) return sqlite3_result_int(context, sqlite3_value_bytes(argv[0]));
-  sqlite3_result_int64(context, static_cast<sqlite3_int64>(Utf8Length(ArgText(argv[0])) * 2));
+  sqlite3_result_int64(context, static_cast<sqlite3_int64>(Utf16Length(ArgText(argv[0])) * 2));
 }
 
 void Left(sqlite3_context* context, int argc, sqlite3_value** argv) {
@@ -172,6 +176,106 @@ void Sign(sqlite3_context* context, int argc, sqlite3_value** argv) {
   sqlite3_result_int(context, v > 0 ? 1 : v < 0 ? -1 : 0);
 }
 
+constexpr std::string_view kErrorMark = "\x01tsql|";
+
+void RaiseTsqlError(sqlite3_context* context, const SqlError& error) {
+  const std::string message = EncodeTsqlError(error);
+  sqlite3_result_error(context, message.c_str(), static_cast<int>(message.size()));
+}
+
+// The divisor of / and %: division by zero is an error in T-SQL, NULL in SQLite.
+void Divisor(sqlite3_context* context, int, sqlite3_value** argv) {
+  const int type = sqlite3_value_type(argv[0]);
+  const bool zero = (type == SQLITE_INTEGER && sqlite3_value_int64(argv[0]) == 0) ||
+                    (type == SQLITE_FLOAT && sqlite3_value_double(argv[0]) == 0.0) ||
+                    (type == SQLITE_TEXT && sqlite3_value_numeric_type(argv[0]) != SQLITE_TEXT &&
+                     sqlite3_value_double(argv[0]) == 0.0);
+  if (zero) return RaiseTsqlError(context, DivideByZero());
+  sqlite3_result_value(context, argv[0]);
+}
+
+ColumnType ParseType(std::string_view text) {
+  const std::vector<Token> tokens = Tokenize(text);
+  std::vector<std::string> args;
+  for (std::size_t k = 1; k < tokens.size(); ++k) {
+    if (tokens[k].kind == Token::Kind::kNumber || tokens[k].IsWord("MAX")) {
+      args.push_back(tokens[k].text);
+    }
+  }
+  std::optional<ColumnType> type = MakeColumnType(tokens.front().text, args, "");
+  if (!type) throw UnknownType(1, tokens.front().text);
+  return *type;
+}
+
+// The argument as the value a column of its source type holds.
+Value SourceValue(sqlite3_value* value, const ColumnType& type) {
+  switch (sqlite3_value_type(value)) {
+    case SQLITE_NULL:
+      return std::monostate{};
+    case SQLITE_INTEGER:
+      if (IsExactNumericType(type.type)) return std::to_string(sqlite3_value_int64(value));
+      return static_cast<std::int64_t>(sqlite3_value_int64(value));
+    case SQLITE_FLOAT:
+      return sqlite3_value_double(value);
+    case SQLITE_BLOB: {
+      const void* data = sqlite3_value_blob(value);
+      return Blob{data ? std::string(static_cast<const char*>(data),
+                                     static_cast<std::size_t>(sqlite3_value_bytes(value)))
+                       : std::string()};
+    }
+    default:
+      return std::string(ArgText(value));
+  }
+}
+
+// The argument as a constant of its source type; without one, typed by its storage.
+Scalar SourceScalar(sqlite3_value* value, std::string_view source, const ColumnType& target) {
+  if (source.empty()) {
+    ColumnType guess;
+    guess.type = sqlite3_value_type(value) == SQLITE_TEXT ? SqlType::VarChar : SqlType::Float;
+    if (sqlite3_value_type(value) == SQLITE_INTEGER) guess.type = SqlType::BigInt;
+    if (sqlite3_value_type(value) == SQLITE_BLOB) guess.type = SqlType::VarBinary;
+    return ScalarFromValue(SourceValue(value, guess), guess);
+  }
+  const ColumnType type = ParseType(source);
+  const Value stored = SourceValue(value, type);
+  // Dates, times and money become text as CONVERT style 0 writes them.
+  const bool styled =
+      IsDateTimeType(type.type) || type.type == SqlType::Money || type.type == SqlType::SmallMoney;
+  if (IsStringType(target.type) && styled && !std::holds_alternative<std::monostate>(stored)) {
+    Scalar text;
+    text.kind = Scalar::Kind::kVarChar;
+    text.text = ValueToText(stored, type);
+    return text;
+  }
+  return ScalarFromValue(stored, type);
+}
+
+void Cast(sqlite3_context* context, int, sqlite3_value** argv) {
+  const bool try_cast = sqlite3_value_int(argv[4]) != 0;
+  try {
+    const ColumnType type = ParseType(ArgText(argv[1]));
+    const std::string_view format_name = ArgText(argv[3]);
+    const DateFormat format = format_name == "DMY"   ? DateFormat::kDmy
+                              : format_name == "YMD" ? DateFormat::kYmd
+                                                     : DateFormat::kMdy;
+    const Scalar source = SourceScalar(argv[0], ArgText(argv[2]), type);
+    const Value value = ConvertForCast(source, ColumnTarget{"", "", "", type}, format);
+    if (const auto* i = std::get_if<std::int64_t>(&value)) {
+      return sqlite3_result_int64(context, *i);
+    }
+    if (const auto* d = std::get_if<double>(&value)) return sqlite3_result_double(context, *d);
+    if (const auto* t = std::get_if<std::string>(&value)) return ResultText(context, *t);
+    if (const auto* b = std::get_if<Blob>(&value)) {
+      return sqlite3_result_blob64(context, b->bytes.data(), b->bytes.size(), SQLITE_TRANSIENT);
+    }
+    sqlite3_result_null(context);
+  } catch (const SqlError& error) {
+    if (try_cast) return sqlite3_result_null(context);
+    RaiseTsqlError(context, error);
+  }
+}
+
 struct Function {
   const char* name;
   int args;
@@ -197,6 +301,8 @@ constexpr Function kFunctions[] = {
     {"SPACE", 1, Space, true},
     {"REPLICATE", 2, Replicate, true},
     {"SIGN", 1, Sign, true},
+    {"__devir_divisor", 1, Divisor, true},
+    {"__devir_cast", 5, Cast, true},
 };
 
 }  // namespace
@@ -212,6 +318,24 @@ void RegisterTsqlFunctions(SqliteDb& db) {
                                     nullptr);
     if (rc != SQLITE_OK) throw SqliteError(rc, sqlite3_errmsg(handle));
   }
+}
+
+std::string EncodeTsqlError(const SqlError& error) {
+  return std::string(kErrorMark) + std::to_string(error.number) + "|" +
+         std::to_string(error.severity) + "|" + std::to_string(error.state) + "|" + error.what();
+}
+
+std::optional<SqlError> DecodeTsqlError(const std::string& message) {
+  if (message.rfind(kErrorMark, 0) != 0) return std::nullopt;
+  int number = 0;
+  int severity = 0;
+  int state = 0;
+  int used = 0;
+  const std::string rest = message.substr(kErrorMark.size());
+  if (std::sscanf(rest.c_str(), "%d|%d|%d|%n", &number, &severity, &state, &used) != 3) {
+    return std::nullopt;
+  }
+  return SqlError(number, severity, state, rest.substr(static_cast<std::size_t>(used)));
 }
 
 std::string CurrentDateTimeText() {

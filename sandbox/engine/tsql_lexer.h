@@ -20,10 +20,11 @@ struct Token {
     kEnd,
   };
   Kind kind = Kind::kEnd;
-  std::string text;   ///< as written
-  std::string value;  ///< unescaped value (names, strings, binary bytes)
-  int line = 1;       ///< 1-based line within the batch
-  size_t offset = 0;  ///< byte offset of the token in the batch
+  std::string text;        ///< as written
+  std::string value;       ///< unescaped value (names, strings, binary bytes)
+  int line = 1;            ///< 1-based line within the batch
+  size_t offset = 0;       ///< byte offset of the token in the batch
+  bool parameter = false;  ///< first token of a bound parameter's value (see parameters.h)
 
   bool IsWord(std::string_view word) const;  ///< case-insensitive keyword test
   bool IsOp(std::string_view op) const { return kind == Kind::kOperator && text == op; }

@@ -4,6 +4,8 @@
 
 #include "sandbox/engine/schema.h"
 #include "sandbox/engine/sql_error.h"
+#include "sandbox/engine/text_fold.h"
+#include "sandbox/engine/utf8.h"
 
 namespace sandbox {
 namespace {
@@ -169,6 +171,12 @@ InferredType Arithmetic(const InferredType& a, const InferredType& b, const std:
   return out;
 }
 
+// The declared length of a literal of count units: at least 1, (max) beyond limit.
+int LiteralLength(std::size_t count, std::size_t limit) {
+  if (count > limit) return ColumnType::kMax;
+  return std::max(1, static_cast<int>(count));
+}
+
 InferredType NumberLiteral(const std::string& text) {
   if (text.find_first_of("eE") != std::string::npos) return Known(SqlType::Float, false);
   size_t dot = text.find('.');
@@ -299,7 +307,7 @@ TypeInference::Scope TypeInference::BuildScope(const QueryShape& shape, const Sc
           InferredType column;
           column.known = true;
           column.type = c.type;
-          column.nullable = c.nullable;
+          column.nullable = c.nullable || from.outer_nulls;
           source.columns.emplace_back(c.name, column);
         }
       }
@@ -356,17 +364,14 @@ InferredType TypeInference::Primary(size_t& i, size_t end, const Scope& scope, i
       return NumberLiteral(token.text);
     case Kind::kString:
       ++i;
-      return Known(SqlType::VarChar, false, std::max<int>(1, static_cast<int>(token.value.size())));
-    case Kind::kNString: {
+      // One code page byte per character; past 8,000 the literal is varchar(max).
+      return Known(SqlType::VarChar, false, LiteralLength(Utf8Length(token.value), 8000));
+    case Kind::kNString:
       ++i;
-      int length = 0;
-      for (unsigned char c : token.value) length += (c & 0xC0) != 0x80;
-      return Known(SqlType::NVarChar, false, std::max(1, length));
-    }
+      return Known(SqlType::NVarChar, false, LiteralLength(Utf16Length(token.value), 4000));
     case Kind::kBinary:
       ++i;
-      return Known(SqlType::VarBinary, false,
-                   std::max<int>(1, static_cast<int>(token.value.size())));
+      return Known(SqlType::VarBinary, false, LiteralLength(token.value.size(), 8000));
     case Kind::kVariable: {
       ++i;
       std::optional<SystemValue> value =
@@ -447,7 +452,9 @@ InferredType TypeInference::Primary(size_t& i, size_t end, const Scope& scope, i
       if (over_close >= end) return Unknown();
       i = over_close + 1;
     }
-    return Function(Upper(parts.back()), next, close, scope, depth);
+    InferredType out = Function(Upper(parts.back()), next, close, scope, depth);
+    if (token.parameter) out.nullable = true;  // a parameter, as a variable, may be NULL
+    return out;
   }
   i = next;
   return Column(parts, scope);

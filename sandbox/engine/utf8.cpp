@@ -8,6 +8,12 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 }  // namespace
 
+std::size_t Utf16Length(std::string_view utf8) {
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < utf8.size();) units += NextUtf8OrLatin1(utf8, i) > 0xFFFF ? 2 : 1;
+  return units;
+}
+
 char32_t NextUtf8(std::string_view text, std::size_t& i) {
   auto lead = static_cast<unsigned char>(text[i]);
   std::size_t length = lead < 0x80           ? 1

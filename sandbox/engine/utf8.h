@@ -17,6 +17,10 @@ char32_t NextUtf8(std::string_view text, std::size_t& i);
 /// U+10FFFF are not checked. For case folding and comparing, where bad bytes stay distinct.
 char32_t NextUtf8OrLatin1(std::string_view text, std::size_t& i);
 
+/// How many UTF-16 code units the text takes (a character beyond U+FFFF takes two), as
+/// LEN and nvarchar lengths count it; read as NextUtf8OrLatin1 reads it.
+std::size_t Utf16Length(std::string_view utf8);
+
 /// All code points of UTF-8 text, as NextUtf8 reads them (invalid sequences give U+FFFD).
 std::u32string DecodeUtf8(std::string_view utf8);
 /// UTF-8 of the code points (no check that they are characters).

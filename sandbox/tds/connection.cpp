@@ -1,13 +1,15 @@
 #include "sandbox/tds/connection.h"
 
 #include <algorithm>
-#include <deque>
 #include <iostream>
 #include <optional>
 
 #include "sandbox/engine/sql_error.h"
+#include "sandbox/engine/sql_messages.h"
 #include "sandbox/tds/messages.h"
-#include "sandbox/tds/packet_codec.h"
+#include "sandbox/tds/reply_stream.h"
+#include "sandbox/tds/rpc_request.h"
+#include "sandbox/tds/token_sink.h"
 #include "sandbox/tds/tokens.h"
 #include "sandbox/tds/value_encoding.h"
 
@@ -19,250 +21,6 @@ constexpr std::size_t kMinPacketSize = 512;
 constexpr std::size_t kLargestPacketSize = 32767;
 constexpr int kLoginFailed = 18456;
 constexpr int kCannotOpenDatabase = 4060;
-constexpr int kStandInError = 50000;
-
-// Server messages go out in packets of the negotiated size as soon as a packet is full, so a
-// large result never sits whole in memory.
-class ReplyStream {
- public:
-  ReplyStream(StreamSocket& socket, std::uint16_t spid) : socket_(socket), spid_(spid) {}
-
-  WireWriter Writer() { return WireWriter(buffer_); }
-  void SetPacketSize(std::size_t size) { packet_size_ = size; }
-  bool Broken() const { return broken_; }
-  void MarkBroken() { broken_ = true; }
-
-  /// Sends every full packet, keeping at least one byte for the final one.
-  void FlushFull() {
-    const std::size_t payload = packet_size_ - kPacketHeaderSize;
-    std::size_t pos = 0;
-    while (buffer_.size() - pos > payload) {
-      SendPacket(std::span(buffer_).subspan(pos, payload), false);
-      pos += payload;
-    }
-    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(pos));
-  }
-  /// Sends the rest of the message with the end-of-message bit.
-  void End() {
-    FlushFull();
-    SendPacket(buffer_, true);
-    buffer_.clear();
-  }
-
- private:
-  void SendPacket(std::span<const std::uint8_t> payload, bool last) {
-    if (broken_) return;
-    Bytes packet;
-    packet.reserve(payload.size() + kPacketHeaderSize);
-    AppendPacket(packet, PacketType::kReply, payload, last, spid_, packet_id_++);
-    if (!socket_.SendAll(packet)) broken_ = true;
-  }
-
-  StreamSocket& socket_;
-  std::uint16_t spid_;
-  std::size_t packet_size_ = kDefaultPacketSize;
-  std::uint8_t packet_id_ = 1;
-  Bytes buffer_;
-  bool broken_ = false;
-};
-
-// Client messages, read blocking between requests and without blocking while a statement
-// runs (to see an attention).
-class RequestReader {
- public:
-  explicit RequestReader(StreamSocket& socket) : socket_(socket) {}
-
-  /// The next message; nullopt when the client has closed. Throws ProtocolError.
-  std::optional<Message> Next() {
-    while (pending_.empty()) {
-      if (closed_) return std::nullopt;
-      std::uint8_t chunk[16384];
-      const long n = socket_.Receive(chunk);
-      if (n <= 0) {
-        closed_ = true;
-        if (!buffer_.empty()) throw ProtocolError("connection closed inside a packet");
-        return std::nullopt;
-      }
-      buffer_.insert(buffer_.end(), chunk, chunk + n);
-      Assemble();
-    }
-    Message m = std::move(pending_.front());
-    pending_.pop_front();
-    return m;
-  }
-
-  /// Reads what has arrived; true when it held an attention (which is consumed).
-  /// Throws ProtocolError.
-  bool PollAttention() {
-    while (!closed_) {
-      std::uint8_t chunk[16384];
-      const long n = socket_.ReceiveAvailable(chunk);
-      if (n == -1) break;
-      if (n <= 0) {
-        closed_ = true;
-        break;
-      }
-      buffer_.insert(buffer_.end(), chunk, chunk + n);
-    }
-    Assemble();
-    const auto it = std::find_if(pending_.begin(), pending_.end(),
-                                 [](const Message& m) { return m.type == PacketType::kAttention; });
-    if (it == pending_.end()) return false;
-    pending_.erase(it);
-    return true;
-  }
-
-  bool Closed() const { return closed_; }
-
- private:
-  void Assemble() {
-    while (true) {
-      const auto result = assembler_.Feed(buffer_);
-      buffer_.erase(buffer_.begin(),
-                    buffer_.begin() + static_cast<std::ptrdiff_t>(result.consumed));
-      if (result.status == DecodeStatus::kBad) throw ProtocolError(result.error);
-      if (result.status == DecodeStatus::kNeedMore) return;
-      pending_.push_back(assembler_.TakeMessage());
-    }
-  }
-
-  StreamSocket& socket_;
-  Bytes buffer_;
-  MessageAssembler assembler_;
-  std::deque<Message> pending_;
-  bool closed_ = false;
-};
-
-// Turns what the engine reports into tokens. Holds back each DONE until it knows whether
-// more follows, so that only the last DONE of the reply lacks the "more" bit.
-class TokenSink final : public ResultSink {
- public:
-  TokenSink(ReplyStream& stream, RequestReader& reader, const std::string& server_name)
-      : stream_(stream), reader_(reader), server_name_(server_name) {}
-
-  void Columns(const std::vector<ResultColumn>& columns) override {
-    if (Dropped()) return;
-    Bytes token;  // complete before it joins the stream, in case a type cannot be described
-    WireWriter t(token);
-    WriteColumnMetadata(t, columns);
-    ReleaseDone();
-    columns_ = columns;
-    stream_.Writer().Raw(token);
-    stream_.FlushFull();
-  }
-
-  void RowData(const Row& row) override {
-    if (Dropped()) return;
-    auto w = stream_.Writer();
-    WriteRow(w, columns_, row);
-    stream_.FlushFull();
-  }
-
-  void Info(int number, int state, int severity, const std::string& message, int line) override {
-    if (Dropped()) return;
-    ReleaseDone();
-    Message(ServerMessage{number, state, std::min(severity, 10), message, server_name_, "",
-                          line > 0 ? line : 1});
-  }
-
-  void Error(const SqlError& error) override {
-    if (Dropped()) return;
-    ReleaseDone();
-    Message(ServerMessage{error.number, error.state, std::max(error.severity, 11), error.what(),
-                          server_name_, "", error.line > 0 ? error.line : 1});
-  }
-
-  void DatabaseChanged(const std::string& new_name, const std::string& old_name) override {
-    if (Dropped()) return;
-    ReleaseDone();
-    auto w = stream_.Writer();
-    WriteEnvChange(w, EnvChange::kDatabase, new_name, old_name);
-  }
-
-  void TransactionChanged(int envchange_type, std::uint64_t descriptor) override {
-    if (Dropped()) return;
-    ReleaseDone();
-    Bytes id;
-    WireWriter(id).U64(descriptor != 0 ? descriptor : last_descriptor_);
-    auto w = stream_.Writer();
-    const auto type = static_cast<EnvChange>(envchange_type);
-    if (type == EnvChange::kBeginTransaction) {
-      last_descriptor_ = descriptor;
-      WriteEnvChangeBytes(w, type, id, {});
-    } else {
-      WriteEnvChangeBytes(w, type, {}, id);
-    }
-  }
-
-  void StatementDone(long long row_count, bool error) override {
-    if (Dropped()) return;
-    ReleaseDone();
-    std::uint16_t status = error ? kDoneError : 0;
-    if (row_count >= 0) status |= kDoneCount;
-    pending_done_ = std::pair(status, static_cast<std::uint64_t>(std::max(row_count, 0LL)));
-  }
-
-  bool Cancelled() override {
-    if (stream_.Broken() || attention_) return true;
-    try {
-      if (reader_.PollAttention()) attention_ = true;
-    } catch (const ProtocolError& e) {
-      protocol_error_ = e.what();
-      stream_.MarkBroken();
-    }
-    if (reader_.Closed()) stream_.MarkBroken();
-    return stream_.Broken() || attention_;
-  }
-
-  /// Reports a failure that escaped the engine as an error of the current statement.
-  void Fail(const SqlError& error) {
-    Error(error);
-    StatementDone(-1, true);
-  }
-
-  /// Ends the reply: the last DONE without "more", or DONE with the attention bit.
-  void Finish() {
-    if (stream_.Broken()) return;
-    auto w = stream_.Writer();
-    if (attention_) {
-      ReleaseDone();
-      WriteDone(w, kDoneAttention, 0);
-    } else if (pending_done_) {
-      WriteDone(w, pending_done_->first, pending_done_->second);
-      pending_done_.reset();
-    } else {
-      WriteDone(w, kDoneFinal, 0);
-    }
-    stream_.End();
-  }
-
-  const std::string& ProtocolFailure() const { return protocol_error_; }
-
- private:
-  bool Dropped() const { return stream_.Broken() || attention_; }
-
-  void ReleaseDone() {
-    if (!pending_done_) return;
-    auto w = stream_.Writer();
-    WriteDone(w, pending_done_->first | kDoneMore, pending_done_->second);
-    pending_done_.reset();
-  }
-
-  void Message(const ServerMessage& message) {
-    auto w = stream_.Writer();
-    WriteMessage(w, message);
-    stream_.FlushFull();
-  }
-
-  ReplyStream& stream_;
-  RequestReader& reader_;
-  const std::string& server_name_;
-  std::vector<ResultColumn> columns_;
-  std::optional<std::pair<std::uint16_t, std::uint64_t>> pending_done_;
-  std::uint64_t last_descriptor_ = 0;
-  bool attention_ = false;
-  std::string protocol_error_;
-};
 
 }  // namespace
 
@@ -320,23 +78,20 @@ class Connection::Impl {
                           std::to_string(static_cast<int>(message->type)));
     }
     const LoginRequest request = ParseLogin7(message->payload);
-    if (request.tds_version < kTds72) {
-      RefuseLogin({{kStandInError, 1, 16,
-                    "This server speaks TDS 7.2 or later; set \"tds version\" to 7.4.",
-                    server_name_, "", 1}});
-      Log("client asked for an old TDS version");
+    if (request.tds_version < kTds71) {
+      // Refused in the layout such a client reads: 32-bit DONE row count.
+      tds_version_ = request.tds_version;
+      RefuseLogin({ToMessage(UnsupportedTdsVersion(request.tds_version))});
+      Log("client asked for TDS version " + std::to_string(request.tds_version >> 24) + "." +
+          std::to_string((request.tds_version >> 16) & 0xFF));
       return false;
     }
     tds_version_ = std::min(request.tds_version, kTds74);
     try {
       session_ = login_(request.user, request.password, request.database);
     } catch (const SqlError& e) {
-      std::vector<ServerMessage> errors = {
-          {e.number, e.state, std::max(e.severity, 11), e.what(), server_name_, "", 1}};
-      if (e.number == kCannotOpenDatabase) {
-        errors.push_back({kLoginFailed, 1, 14, "Login failed for user '" + request.user + "'.",
-                          server_name_, "", 1});
-      }
+      std::vector<ServerMessage> errors = {ToMessage(e)};
+      if (e.number == kCannotOpenDatabase) errors.push_back(ToMessage(LoginFailed(request.user)));
       RefuseLogin(errors);
       Log("login failed for user '" + request.user + "' (error " + std::to_string(e.number) + ")");
       return false;
@@ -355,94 +110,127 @@ class Connection::Impl {
     WriteLoginAck(w, tds_version_);
     WriteEnvChange(w, EnvChange::kPacketSize, std::to_string(packet_size),
                    std::to_string(kDefaultPacketSize));
-    WriteDone(w, kDoneFinal, 0);
+    WriteDone(w, kDoneFinal, 0, 0, kDoneToken, tds_version_);
     stream_.End();
     stream_.SetPacketSize(packet_size);
     return !stream_.Broken();
   }
 
+  ServerMessage ToMessage(const SqlError& e) const {
+    return {e.number, e.state, std::max(e.severity, 11), e.what(), server_name_, "", 1};
+  }
+
   void RefuseLogin(const std::vector<ServerMessage>& errors) {
     auto w = stream_.Writer();
     for (const auto& e : errors) WriteMessage(w, e);
-    WriteDone(w, kDoneError, 0);
+    WriteDone(w, kDoneError, 0, 0, kDoneToken, tds_version_);
     stream_.End();
   }
 
   void Serve() {
     while (auto message = reader_.Next()) {
-      switch (message->type) {
-        case PacketType::kSqlBatch:
-          RunBatch(ParseSqlBatch(message->payload, tds_version_));
-          break;
-        case PacketType::kTransactionManager:
-          RunTransactionRequest(ParseTransactionRequest(message->payload, tds_version_));
-          break;
-        case PacketType::kRpc:
-          RefuseRpc(RpcProcedureName(message->payload, tds_version_));
-          break;
-        case PacketType::kAttention: {
-          // The reply it cancels has already ended; acknowledge it on its own.
-          auto w = stream_.Writer();
-          WriteDone(w, kDoneAttention, 0);
-          stream_.End();
-          break;
-        }
-        default:
-          throw ProtocolError("packet type " + std::to_string(static_cast<int>(message->type)) +
-                              " after login");
+      if (message->type == PacketType::kAttention) {
+        // The reply it cancels has already ended: the acknowledgement comes on its own.
+        auto w = stream_.Writer();
+        WriteDone(w, kDoneAttention, 0, 0, kDoneToken, tds_version_);
+        stream_.End();
+      } else if (message->ignored) {
+        // The client gave the request up before sending all of it: one DONE answers it.
+        auto w = stream_.Writer();
+        WriteDone(w, kDoneFinal, 0, 0, kDoneToken, tds_version_);
+        stream_.End();
+      } else {
+        Answer(*message);
       }
       if (stream_.Broken()) return;
     }
   }
 
-  template <typename Work>
-  void RunWithSink(Work work) {
-    TokenSink sink(stream_, reader_, server_name_);
+  void Answer(const Message& message) {
+    const bool rpc = message.type == PacketType::kRpc;
+    TokenSink sink(stream_, reader_, server_name_, tds_version_, rpc);
     try {
-      work(sink);
+      Reset(message.status, sink);
+      switch (message.type) {
+        case PacketType::kSqlBatch:
+          session_->ExecuteBatch(ParseSqlBatch(message.payload, tds_version_), sink);
+          break;
+        case PacketType::kTransactionManager:
+          RunTransactionRequest(message.payload, sink);
+          break;
+        case PacketType::kRpc:
+          RunRpc(message.payload, sink);
+          break;
+        default:
+          throw ProtocolError("packet type " + std::to_string(static_cast<int>(message.type)) +
+                              " after login");
+      }
     } catch (const SqlError& e) {
       sink.Fail(e);
+    } catch (const ProtocolError&) {
+      throw;
     } catch (const std::exception& e) {
       // A fault of the stand-in itself: the client sees it as a failed statement.
-      sink.Fail(SqlError(kStandInError, 16, 1, std::string("Internal error: ") + e.what()));
+      sink.Fail(InternalError(e.what()));
     }
     sink.Finish();
     if (!sink.ProtocolFailure().empty()) throw ProtocolError(sink.ProtocolFailure());
   }
 
-  void RunBatch(const std::string& sql) {
-    RunWithSink([&](TokenSink& sink) { session_->ExecuteBatch(sql, sink); });
+  // The reset-connection flags of a request's first packet: acknowledged first in the reply.
+  void Reset(std::uint8_t status, TokenSink& sink) {
+    if (!(status & (kStatusResetConnection | kStatusResetSkipTransaction))) return;
+    sink.ResetAcknowledged();
+    session_->Reset((status & kStatusResetSkipTransaction) != 0, sink);
   }
 
-  void RunTransactionRequest(const TransactionRequest& request) {
+  void RunTransactionRequest(std::span<const std::uint8_t> payload, TokenSink& sink) {
     using Kind = TransactionRequest::Kind;
-    RunWithSink([&](TokenSink& sink) {
-      switch (static_cast<Kind>(request.kind)) {
-        case Kind::kBegin:
-          session_->BeginTransaction(sink);
-          return;
-        case Kind::kCommit:
-          session_->CommitTransaction(sink);
-          if (request.begin_after) session_->BeginTransaction(sink);
-          return;
-        case Kind::kRollback:
-          session_->RollbackTransaction(sink);
-          if (request.begin_after) session_->BeginTransaction(sink);
-          return;
+    TransactionRequest request;
+    try {
+      request = ParseTransactionRequest(payload, tds_version_);
+    } catch (const ProtocolError& e) {
+      // A malformed request is refused; the connection stays.
+      throw MalformedRequest(e.what());
+    }
+    switch (static_cast<Kind>(request.kind)) {
+      case Kind::kBegin:
+        return session_->TransactionRequest(TransactionVerb::kBegin, request.name, sink);
+      case Kind::kSave:
+        return session_->TransactionRequest(TransactionVerb::kSave, request.name, sink);
+      case Kind::kCommit:
+      case Kind::kRollback: {
+        const bool commit = request.kind == static_cast<std::uint16_t>(Kind::kCommit);
+        session_->TransactionRequest(commit ? TransactionVerb::kCommit : TransactionVerb::kRollback,
+                                     request.name, sink);
+        if (request.begin_after) {
+          session_->TransactionRequest(TransactionVerb::kBegin, request.new_name, sink);
+        }
+        return;
       }
-      throw SqlError(kStandInError, 16, 1,
-                     "Transaction manager request " + std::to_string(request.kind) +
-                         " is not supported by this stand-in.");
-    });
+    }
+    throw NotSupported("transaction manager request " + std::to_string(request.kind));
   }
 
-  void RefuseRpc(const std::string& procedure) {
-    RunWithSink([&](TokenSink&) {
-      throw SqlError(kStandInError, 16, 1,
-                     "RPC is not supported by this stand-in" +
-                         (procedure.empty() ? std::string() : " (" + procedure + ")") +
-                         "; send the statement as a SQL batch.");
-    });
+  void RunRpc(std::span<const std::uint8_t> payload, TokenSink& sink) {
+    std::vector<ProcedureCall> calls;
+    try {
+      calls = ParseRpcRequest(payload, tds_version_);
+    } catch (const ProtocolError& e) {
+      throw MalformedRequest(e.what());
+    } catch (const ValueError& e) {
+      throw NotSupported(e.what());
+    }
+    for (std::size_t k = 0; k < calls.size() && !sink.Attention(); ++k) {
+      try {
+        session_->ExecuteProcedure(calls[k], sink);
+      } catch (const SqlError& e) {
+        sink.Fail(e);
+      } catch (const ValueError& e) {
+        sink.Fail(InternalError(e.what()));
+      }
+      sink.EndProcedure(k + 1 < calls.size());
+    }
   }
 
   StreamSocket socket_;

@@ -20,7 +20,8 @@ std::uint8_t UnscrambleByte(std::uint8_t b) {
   return static_cast<std::uint8_t>((b << 4) | (b >> 4));
 }
 
-// Skips ALL_HEADERS, which every request of TDS 7.2 and later starts with.
+}  // namespace
+
 void SkipAllHeaders(WireReader& r, std::uint32_t tds_version) {
   if (tds_version < kTds72) return;
   const std::uint32_t total = r.U32();
@@ -35,8 +36,6 @@ void SkipAllHeaders(WireReader& r, std::uint32_t tds_version) {
     seen += length;
   }
 }
-
-}  // namespace
 
 PreloginRequest ParsePrelogin(std::span<const std::uint8_t> payload) {
   PreloginRequest out;
@@ -131,20 +130,39 @@ std::string ParseSqlBatch(std::span<const std::uint8_t> payload, std::uint32_t t
 
 TransactionRequest ParseTransactionRequest(std::span<const std::uint8_t> payload,
                                            std::uint32_t tds_version) {
+  using Kind = TransactionRequest::Kind;
   WireReader r(payload);
   SkipAllHeaders(r, tds_version);
   TransactionRequest out;
   out.kind = r.U16();
-  if (out.kind == static_cast<std::uint16_t>(TransactionRequest::Kind::kCommit) ||
-      out.kind == static_cast<std::uint16_t>(TransactionRequest::Kind::kRollback)) {
-    const std::uint8_t name_length = r.U8();
-    r.Skip(name_length * 2u);
-    if (r.Remaining() > 0) out.begin_after = (r.U8() & 0x01) != 0;
+  // A name is a byte count and that many bytes of UTF-16LE.
+  auto name = [&r]() {
+    const std::uint8_t bytes = r.U8();
+    if (bytes % 2 != 0) throw ProtocolError("transaction name of an odd byte count");
+    return Utf16LeToUtf8(r.Take(bytes));
+  };
+  switch (static_cast<Kind>(out.kind)) {
+    case Kind::kBegin:
+      r.U8();  // isolation level: the stand-in has one
+      if (r.Remaining() > 0) out.name = name();
+      break;
+    case Kind::kCommit:
+    case Kind::kRollback:
+      out.name = name();
+      if (r.Remaining() > 0) out.begin_after = (r.U8() & 0x01) != 0;
+      if (out.begin_after && r.Remaining() > 0) {
+        r.U8();  // the new transaction's isolation level
+        if (r.Remaining() > 0) out.new_name = name();
+      }
+      break;
+    case Kind::kSave:
+      out.name = name();
+      break;
   }
   return out;
 }
 
-std::string RpcProcedureName(std::span<const std::uint8_t> payload, std::uint32_t tds_version) {
+std::string WellKnownProcedure(std::uint16_t id) {
   static const std::array<const char*, 16> kWellKnown = {"",
                                                          "sp_cursor",
                                                          "sp_cursoropen",
@@ -161,14 +179,15 @@ std::string RpcProcedureName(std::span<const std::uint8_t> payload, std::uint32_
                                                          "sp_prepexec",
                                                          "sp_prepexecrpc",
                                                          "sp_unprepare"};
+  return id > 0 && id < kWellKnown.size() ? kWellKnown[id] : "procedure " + std::to_string(id);
+}
+
+std::string RpcProcedureName(std::span<const std::uint8_t> payload, std::uint32_t tds_version) {
   try {
     WireReader r(payload);
     SkipAllHeaders(r, tds_version);
     const std::uint16_t length = r.U16();
-    if (length == 0xFFFF) {
-      const std::uint16_t id = r.U16();
-      return id < kWellKnown.size() ? kWellKnown[id] : "procedure " + std::to_string(id);
-    }
+    if (length == 0xFFFF) return WellKnownProcedure(r.U16());
     return Utf16LeToUtf8(r.Take(length * 2u));
   } catch (const ProtocolError&) {
     return {};

@@ -4,14 +4,10 @@
 #include <span>
 #include <string>
 
+#include "sandbox/tds/tds_version.h"
 #include "sandbox/tds/wire.h"
 
 namespace sandbox::tds {
-
-/// TDS versions as LOGIN7 and LOGINACK carry them.
-inline constexpr std::uint32_t kTds72 = 0x72090002;
-inline constexpr std::uint32_t kTds73 = 0x730A0003;
-inline constexpr std::uint32_t kTds74 = 0x74000004;
 
 /// The PRELOGIN options the server looks at.
 struct PreloginRequest {
@@ -44,6 +40,10 @@ LoginRequest ParseLogin7(std::span<const std::uint8_t> payload);
 /// Encodes a password as LOGIN7 carries it (swap nibbles, xor 0xA5); for tests and clients.
 Bytes ScramblePassword(const std::string& utf8);
 
+/// Skips the ALL_HEADERS that every request of TDS 7.2 and later starts with. Throws
+/// ProtocolError on bad headers.
+void SkipAllHeaders(WireReader& r, std::uint32_t tds_version);
+
 /// Skips ALL_HEADERS (7.2 and later) and returns the batch text as UTF-8. Throws
 /// ProtocolError on bad headers or an odd byte count.
 std::string ParseSqlBatch(std::span<const std::uint8_t> payload, std::uint32_t tds_version);
@@ -54,14 +54,21 @@ struct TransactionRequest {
     kBegin = 5,
     kCommit = 7,
     kRollback = 8,
+    kSave = 9,
   };
   std::uint16_t kind = 0;    ///< one of Kind, or another request type this server refuses
+  std::string name;          ///< the transaction's or savepoint's name (UTF-8), may be empty
   bool begin_after = false;  ///< commit/rollback with fBeginXact: start a new transaction
+  std::string new_name;      ///< the name of that new transaction
 };
 
-/// Parses a transaction manager request. Throws ProtocolError when it is cut short.
+/// Parses a transaction manager request; names are byte-counted UTF-16LE. Throws
+/// ProtocolError when it is cut short or a name has an odd byte count.
 TransactionRequest ParseTransactionRequest(std::span<const std::uint8_t> payload,
                                            std::uint32_t tds_version);
+
+/// The name of a procedure an RPC request names by its well-known id (10: "sp_executesql").
+std::string WellKnownProcedure(std::uint16_t id);
 
 /// The procedure an RPC request names ("sp_executesql" for the well-known id 10); empty
 /// when it cannot be read.

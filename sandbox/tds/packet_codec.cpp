@@ -57,12 +57,14 @@ MessageAssembler::Result MessageAssembler::Feed(std::span<const std::uint8_t> by
     if (current_.payload.size() + length - kPacketHeaderSize > kMaxMessageSize) {
       return bad("message larger than " + std::to_string(kMaxMessageSize) + " bytes");
     }
+    if (!started_) current_.status = status;
     current_.type = static_cast<PacketType>(type);
     started_ = true;
     current_.payload.insert(current_.payload.end(), rest.begin() + kPacketHeaderSize,
                             rest.begin() + static_cast<std::ptrdiff_t>(length));
     result.consumed += length;
     if (status & kStatusEndOfMessage) {
+      current_.ignored = (status & kStatusIgnore) != 0;
       complete_ = true;
       result.status = DecodeStatus::kComplete;
       return result;

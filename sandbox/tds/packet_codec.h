@@ -26,11 +26,16 @@ inline constexpr std::size_t kMaxPacketSize = 32768;
 /// Largest message (all packets of one request) this server accepts.
 inline constexpr std::size_t kMaxMessageSize = 64u * 1024 * 1024;
 inline constexpr std::uint8_t kStatusEndOfMessage = 0x01;
+inline constexpr std::uint8_t kStatusIgnore = 0x02;           ///< the client dropped the request
+inline constexpr std::uint8_t kStatusResetConnection = 0x08;  ///< reset the session first
+inline constexpr std::uint8_t kStatusResetSkipTransaction = 0x10;  ///< ... keeping its transaction
 
 /// One client request: its type and the payloads of its packets, joined.
 struct Message {
   PacketType type = PacketType::kSqlBatch;
   Bytes payload;
+  std::uint8_t status = 0;  ///< status bits of its first packet (reset flags)
+  bool ignored = false;     ///< its last packet had the ignore bit: answer, do not run it
 };
 
 enum class DecodeStatus { kComplete, kNeedMore, kBad };

@@ -15,7 +15,8 @@ constexpr std::uint8_t kLoginAck = 0xAD;
 constexpr std::uint8_t kRow = 0xD1;
 constexpr std::uint8_t kNbcRow = 0xD2;
 constexpr std::uint8_t kEnvChange = 0xE3;
-constexpr std::uint8_t kDone = 0xFD;
+constexpr std::uint8_t kReturnStatus = 0x79;
+constexpr std::uint8_t kReturnValue = 0xAC;
 constexpr std::uint16_t kFlagNullable = 0x0001;
 constexpr std::uint16_t kFlagIdentity = 0x0010;
 
@@ -33,6 +34,15 @@ void UsVarChar(WireWriter& w, const std::string& utf8) {
   if (text.size() > 0xFFFF * 2) text.resize(0xFFFF * 2);
   w.U16(static_cast<std::uint16_t>(text.size() / 2));
   w.Raw(text);
+}
+
+// The user type field: 32 bits from TDS 7.2 on, 16 before.
+void WriteUserType(WireWriter& w, const ColumnType& type, std::uint32_t tds_version) {
+  if (tds_version >= kTds72) {
+    w.U32(UserType(type));
+  } else {
+    w.U16(static_cast<std::uint16_t>(UserType(type)));
+  }
 }
 
 // Writes a token whose u16 length follows its type byte.
@@ -90,23 +100,74 @@ void WriteMessage(WireWriter& w, const ServerMessage& m) {
   });
 }
 
-void WriteDone(WireWriter& w, std::uint16_t status, std::uint64_t row_count) {
-  w.U8(kDone);
+void WriteDone(WireWriter& w, std::uint16_t status, std::uint64_t row_count, std::uint16_t command,
+               std::uint8_t token, std::uint32_t tds_version) {
+  w.U8(token);
   w.U16(status);
-  w.U16(0);  // current command
-  w.U64(row_count);
+  w.U16(command);
+  if (tds_version >= kTds72) {
+    w.U64(row_count);
+  } else {
+    w.U32(static_cast<std::uint32_t>(row_count));
+  }
 }
 
-void WriteColumnMetadata(WireWriter& w, const std::vector<ResultColumn>& columns) {
+void WriteReturnStatus(WireWriter& w, std::int32_t status) {
+  w.U8(kReturnStatus);
+  w.U32(static_cast<std::uint32_t>(status));
+}
+
+void WriteReturnValue(WireWriter& w, std::uint16_t ordinal, const std::string& name,
+                      const ColumnType& type, const Value& value, std::uint32_t tds_version) {
+  Bytes token;  // complete before it joins the stream
+  WireWriter t(token);
+  t.U8(kReturnValue);
+  t.U16(ordinal);
+  BVarChar(t, name);
+  t.U8(0x01);  // an OUTPUT parameter's value
+  WriteUserType(t, type, tds_version);
+  t.U16(kFlagNullable);
+  WriteTypeInfo(t, type);
+  WriteValue(t, type, value);
+  w.Raw(token);
+}
+
+std::vector<ResultColumn> ForClient(std::vector<ResultColumn> columns, std::uint32_t tds_version) {
+  for (ResultColumn& column : columns) {
+    ColumnType& type = column.type;
+    const int digits = type.scale > 0 ? type.scale + 1 : 0;  // the point and the fraction
+    if (tds_version < kTds73) {
+      // The literal lengths: yyyy-mm-dd, hh:mm:ss[.f], both, and " +hh:mm".
+      if (type.type == SqlType::Date) type = {SqlType::NVarChar, 10, 0, 0};
+      if (type.type == SqlType::Time) type = {SqlType::NVarChar, 8 + digits, 0, 0};
+      if (type.type == SqlType::DateTime2) type = {SqlType::NVarChar, 19 + digits, 0, 0};
+      if (type.type == SqlType::DateTimeOffset) type = {SqlType::NVarChar, 26 + digits, 0, 0};
+    }
+    if (tds_version < kTds72) {
+      const bool max = type.length == ColumnType::kMax;
+      if (type.type == SqlType::Xml || (max && type.type == SqlType::NVarChar)) {
+        type = {SqlType::NText, 0, 0, 0};
+      } else if (max && type.type == SqlType::VarChar) {
+        type = {SqlType::Text, 0, 0, 0};
+      } else if (max && type.type == SqlType::VarBinary) {
+        type = {SqlType::Image, 0, 0, 0};
+      }
+    }
+  }
+  return columns;
+}
+
+void WriteColumnMetadata(WireWriter& w, const std::vector<ResultColumn>& columns,
+                         std::uint32_t tds_version) {
   w.U8(kColMetadata);
   w.U16(static_cast<std::uint16_t>(columns.size()));
   for (const ResultColumn& c : columns) {
-    w.U32(UserType(c.type));
+    WriteUserType(w, c.type, tds_version);
     std::uint16_t flags = 0;
     if (c.nullable) flags |= kFlagNullable;
     if (c.identity) flags |= kFlagIdentity;
     w.U16(flags);
-    WriteTypeInfo(w, c.type);
+    WriteTypeInfo(w, c.type, c.nullable, tds_version);
     BVarChar(w, c.name);
   }
 }
@@ -132,11 +193,15 @@ void WriteRow(WireWriter& w, const std::vector<ResultColumn>& columns, const Row
     }
     b.Raw(bitmap);
     for (std::size_t i = 0; i < row.size(); ++i) {
-      if (!std::holds_alternative<std::monostate>(row[i])) WriteValue(b, columns[i].type, row[i]);
+      if (!std::holds_alternative<std::monostate>(row[i])) {
+        WriteValue(b, columns[i].type, row[i], columns[i].nullable);
+      }
     }
   } else {
     b.U8(kRow);
-    for (std::size_t i = 0; i < row.size(); ++i) WriteValue(b, columns[i].type, row[i]);
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      WriteValue(b, columns[i].type, row[i], columns[i].nullable);
+    }
   }
   w.Raw(body);
 }

@@ -12,6 +12,17 @@ namespace {
 
 using UInt128 = unsigned __int128;
 
+constexpr std::uint8_t kInt1 = 0x30;
+constexpr std::uint8_t kBit = 0x32;
+constexpr std::uint8_t kInt2 = 0x34;
+constexpr std::uint8_t kInt4 = 0x38;
+constexpr std::uint8_t kDateTime4 = 0x3A;
+constexpr std::uint8_t kFlt4 = 0x3B;
+constexpr std::uint8_t kMoney = 0x3C;
+constexpr std::uint8_t kDateTime = 0x3D;
+constexpr std::uint8_t kFlt8 = 0x3E;
+constexpr std::uint8_t kMoney4 = 0x7A;
+constexpr std::uint8_t kInt8 = 0x7F;
 constexpr std::uint8_t kIntN = 0x26;
 constexpr std::uint8_t kGuid = 0x24;
 constexpr std::uint8_t kImage = 0x22;
@@ -379,11 +390,53 @@ Bytes GuidBytes(const std::string& text) {
           in[8], in[9], in[10], in[11], in[12], in[13], in[14], in[15]};
 }
 
+std::uint8_t FixedLengthType(SqlType type) {
+  switch (type) {
+    case SqlType::TinyInt:
+      return kInt1;
+    case SqlType::SmallInt:
+      return kInt2;
+    case SqlType::Int:
+      return kInt4;
+    case SqlType::BigInt:
+      return kInt8;
+    case SqlType::Bit:
+      return kBit;
+    case SqlType::Real:
+      return kFlt4;
+    case SqlType::Float:
+      return kFlt8;
+    case SqlType::Money:
+      return kMoney;
+    case SqlType::SmallMoney:
+      return kMoney4;
+    case SqlType::DateTime:
+      return kDateTime;
+    case SqlType::SmallDateTime:
+      return kDateTime4;
+    default:
+      return 0;
+  }
+}
+
 std::uint32_t UserType(const ColumnType& type) {
   return type.type == SqlType::Timestamp ? kTimestampUserType : 0;
 }
 
-void WriteTypeInfo(WireWriter& w, const ColumnType& type) {
+void WriteTypeInfo(WireWriter& w, const ColumnType& type, bool nullable,
+                   std::uint32_t tds_version) {
+  // No table name: an empty name before TDS 7.2, no name parts after.
+  auto no_table = [&] {
+    if (tds_version < kTds72) {
+      w.U16(0);
+    } else {
+      w.U8(0);
+    }
+  };
+  if (const std::uint8_t fixed = FixedLengthType(type.type); !nullable && fixed != 0) {
+    w.U8(fixed);  // the size is the type's own
+    return;
+  }
   auto short_length = [&](int units_per_char) {
     if (IsMax(type)) {
       w.U16(kMaxLength);
@@ -479,16 +532,16 @@ void WriteTypeInfo(WireWriter& w, const ColumnType& type) {
     case SqlType::Text:
       w.U8(kText), w.U32(0x7FFFFFFF);
       WriteCollation(w);
-      w.U8(0);  // no table name parts
+      no_table();
       return;
     case SqlType::NText:
       w.U8(kNText), w.U32(0x7FFFFFFE);
       WriteCollation(w);
-      w.U8(0);
+      no_table();
       return;
     case SqlType::Image:
       w.U8(kImage), w.U32(0x7FFFFFFF);
-      w.U8(0);
+      no_table();
       return;
     case SqlType::Xml:
       w.U8(kXml), w.U8(0);
@@ -511,8 +564,18 @@ void WriteTypeInfo(WireWriter& w, const ColumnType& type) {
   throw ValueError("unknown column type");
 }
 
-void WriteValue(WireWriter& w, const ColumnType& type, const Value& value) {
+void WriteValue(WireWriter& w, const ColumnType& type, const Value& value, bool nullable) {
   const bool null = std::holds_alternative<std::monostate>(value);
+  if (!nullable && FixedLengthType(type.type) != 0) {
+    // The fixed-length form: the nullable form's value without its length byte.
+    if (null)
+      throw ValueError(std::string("NULL in a NOT NULL ") + TypeName(type.type) + " column");
+    Bytes with_length;
+    WireWriter v(with_length);
+    WriteValue(v, type, value, true);
+    w.Raw(std::span(with_length).subspan(1));
+    return;
+  }
   switch (type.type) {
     case SqlType::TinyInt:
     case SqlType::SmallInt:

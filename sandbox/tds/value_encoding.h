@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sandbox/engine/sql_types.h"
+#include "sandbox/tds/tds_version.h"
 #include "sandbox/tds/wire.h"
 
 namespace sandbox::tds {
@@ -22,11 +23,20 @@ struct ValueError : std::runtime_error {
 
 /// The user type COLMETADATA carries for a column (80 for timestamp, else 0).
 std::uint32_t UserType(const ColumnType& type);
-/// Writes a column's TYPE_INFO (type byte and what follows it) as TDS 7.2+ expects it.
-void WriteTypeInfo(WireWriter& w, const ColumnType& type);
-/// Writes one value of a column as ROW carries it (a NULL in the type's own NULL form).
+/// Writes a column's TYPE_INFO (type byte and what follows it) as TDS 7.2+ expects it. A
+/// column that cannot hold NULL goes out in its fixed-length form where TDS has one (INT4 for
+/// int, FLT8 for float, DATETIME for datetime, ...), as SQL Server sends it.
+/// Before TDS 7.2, text, ntext and image name their table as a 16-bit counted string (empty
+/// here) instead of a count of name parts.
+void WriteTypeInfo(WireWriter& w, const ColumnType& type, bool nullable = true,
+                   std::uint32_t tds_version = kTds74);
+/// Writes one value of a column as ROW carries it (a NULL in the type's own NULL form; a
+/// column that cannot hold NULL in its fixed-length form, never NULL: NBCROW carries those).
 /// Throws ValueError when the value's kind or size does not fit the column.
-void WriteValue(WireWriter& w, const ColumnType& type, const Value& value);
+void WriteValue(WireWriter& w, const ColumnType& type, const Value& value, bool nullable = true);
+/// The fixed-length type byte and value size of a NOT NULL column of this type, or 0 when
+/// TDS has only the nullable form (decimal, date and time, strings, ...).
+std::uint8_t FixedLengthType(SqlType type);
 
 /// DECIMALN/NUMERICN value bytes after the length byte: sign (1 = positive) and the
 /// magnitude little-endian in the bytes the precision needs (4, 8, 12 or 16), from exact
