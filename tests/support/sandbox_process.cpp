@@ -173,11 +173,18 @@ void SandboxProcess::Start() {
 }
 
 void SandboxProcess::Pause() {
-  if (pid_ > 0) kill(pid_, SIGSTOP);
+  if (pid_ <= 0) return;
+  kill(pid_, SIGSTOP);
+  // The signal stops the server only once the kernel gets to it; until the stop is reported
+  // a request sent now might still be answered.
+  int status = 0;
+  while (waitpid(pid_, &status, WUNTRACED) < 0 && errno == EINTR) {
+  }
 }
 
 void SandboxProcess::Resume() {
-  if (pid_ > 0) kill(pid_, SIGCONT);
+  if (pid_ <= 0) return;
+  kill(pid_, SIGCONT);
 }
 
 void SandboxProcess::Stop() {
