@@ -701,6 +701,36 @@ std::optional<VirtualTable> SessionImpl::VirtualTableOf(const std::string& schem
     }
     return table;
   }
+  if (schema == "SYS" && name == "TYPES") {
+    table.columns = {{"name", sysname},
+                     {"system_type_id", Type(SqlType::TinyInt)},
+                     {"user_type_id", Type(SqlType::Int)},
+                     {"is_user_defined", Type(SqlType::Bit)}};
+    for (SqlType type : kAllSqlTypes) {
+      const std::int64_t id = SystemTypeId(type);
+      table.rows.push_back({std::string(TypeName(type)), id, id, std::int64_t{0}});
+    }
+    return table;
+  }
+  if (schema == "SYS" && name == "COLUMNS") {
+    DatabaseFile& file = Current();
+    table.columns = {
+        {"object_id", Type(SqlType::Int)},    {"name", sysname},
+        {"column_id", Type(SqlType::Int)},    {"system_type_id", Type(SqlType::TinyInt)},
+        {"user_type_id", Type(SqlType::Int)}, {"is_nullable", Type(SqlType::Bit)},
+        {"is_identity", Type(SqlType::Bit)}};
+    for (const std::string& t : file.TableNames()) {
+      const TableDef* def = file.FindTable(t);
+      if (!def) continue;
+      std::int64_t column_id = 1;
+      for (const ColumnDef& c : def->columns) {
+        const std::int64_t type_id = SystemTypeId(c.type.type);
+        table.rows.push_back({std::int64_t{ObjectIdOf(def->name)}, c.name, column_id++, type_id,
+                              type_id, std::int64_t{c.nullable}, std::int64_t{c.identity}});
+      }
+    }
+    return table;
+  }
   if (schema == "INFORMATION_SCHEMA" && name == "COLUMNS") {
     DatabaseFile& file = Current();
     table.columns = {{"TABLE_CATALOG", sysname},

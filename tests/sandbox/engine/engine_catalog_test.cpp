@@ -148,5 +148,24 @@ TEST_F(EngineTest, HiddenTablesAreInvisible) {
   EXPECT_EQ(tables.Scalar(), Value{std::int64_t{0}});
 }
 
+// A rowversion column is found by its type in the catalogue, as SQL Server's own views
+// describe it, whatever name a driver reports for it.
+TEST_F(EngineTest, SysColumnsJoinSysTypesNamesEachColumnsTypeAndIdentity) {
+  auto session = NewDatabase("E2017");
+  Ok(*session,
+     "CREATE TABLE STOK(ID int IDENTITY(1,1) NOT NULL PRIMARY KEY, STOKADI nvarchar(100) NULL, "
+     "SURUM rowversion)");
+  RecordingSink sink = Ok(*session,
+                          "SELECT c.name, t.name AS type_name, c.is_identity FROM sys.columns c "
+                          "JOIN sys.types t ON t.user_type_id = c.system_type_id "
+                          "WHERE c.object_id = OBJECT_ID(N'STOK') ORDER BY c.column_id");
+  const std::vector<Row> expected = {
+      {std::string("ID"), std::string("int"), std::int64_t{1}},
+      {std::string("STOKADI"), std::string("nvarchar"), std::int64_t{0}},
+      {std::string("SURUM"), std::string("timestamp"), std::int64_t{0}},
+  };
+  EXPECT_EQ(sink.results.at(0).rows, expected);
+}
+
 }  // namespace
 }  // namespace sandbox::testing
