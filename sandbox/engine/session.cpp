@@ -649,6 +649,20 @@ std::optional<SystemValue> SessionImpl::SystemValueOf(const std::string& name) {
     if (property == "MACHINENAME") return text("DEVIR-SANDBOX", 128);
     return SystemValue{std::monostate{}, Type(SqlType::NVarChar, 128)};
   }
+  if (name.rfind("IS_SRVROLEMEMBER(", 0) == 0) {
+    // sa holds every fixed server role; the other logins of the stand-in hold none.
+    static constexpr const char* kRoles[] = {"SYSADMIN",     "SERVERADMIN", "SECURITYADMIN",
+                                             "PROCESSADMIN", "SETUPADMIN",  "BULKADMIN",
+                                             "DISKADMIN",    "DBCREATOR",   "PUBLIC"};
+    const std::string role = name.substr(17, name.size() - 18);
+    for (const char* known : kRoles) {
+      if (role == known) return integer(role == "PUBLIC" || Upper(login_) == "SA" ? 1 : 0);
+    }
+    return SystemValue{std::monostate{}, Type(SqlType::Int)};
+  }
+  // Every text of the stand-in is Turkish_CI_AS; of its properties only CodePage (1254) is
+  // answered.
+  if (name == "COLLATIONPROPERTY(?)") return integer(1254);
   if (name.rfind("DB_NAME(", 0) == 0 || name.rfind("IDENT_CURRENT(", 0) == 0) {
     return std::nullopt;
   }
