@@ -137,16 +137,27 @@ class RequestReader {
 // more follows, so that only the last DONE of the reply lacks the "more" bit.
 class TokenSink final : public ResultSink {
  public:
-  TokenSink(ReplyStream& stream, RequestReader& reader, const std::string& server_name)
-      : stream_(stream), reader_(reader), server_name_(server_name) {}
+  TokenSink(ReplyStream& stream, RequestReader& reader, const std::string& server_name,
+            bool rowversion_as_binary)
+      : stream_(stream),
+        reader_(reader),
+        server_name_(server_name),
+        rowversion_as_binary_(rowversion_as_binary) {}
 
   void Columns(const std::vector<ResultColumn>& columns) override {
     if (Dropped()) return;
+    std::vector<ResultColumn> described = columns;
+    if (rowversion_as_binary_) {
+      // As some servers and drivers report it: binary(8) without the timestamp user type.
+      for (ResultColumn& column : described) {
+        if (column.type.type == SqlType::Timestamp) column.type = {SqlType::Binary, 8, 0, 0};
+      }
+    }
     Bytes token;  // complete before it joins the stream, in case a type cannot be described
     WireWriter t(token);
-    WriteColumnMetadata(t, columns);
+    WriteColumnMetadata(t, described);
     ReleaseDone();
-    columns_ = columns;
+    columns_ = std::move(described);
     stream_.Writer().Raw(token);
     stream_.FlushFull();
   }
@@ -257,6 +268,7 @@ class TokenSink final : public ResultSink {
   ReplyStream& stream_;
   RequestReader& reader_;
   const std::string& server_name_;
+  bool rowversion_as_binary_;
   std::vector<ResultColumn> columns_;
   std::optional<std::pair<std::uint16_t, std::uint64_t>> pending_done_;
   std::uint64_t last_descriptor_ = 0;
@@ -268,10 +280,12 @@ class TokenSink final : public ResultSink {
 
 class Connection::Impl {
  public:
-  Impl(StreamSocket socket, LoginFunction login, std::string server_name, std::uint16_t spid)
+  Impl(StreamSocket socket, LoginFunction login, std::string server_name, std::uint16_t spid,
+       bool rowversion_as_binary)
       : socket_(std::move(socket)),
         login_(std::move(login)),
         server_name_(std::move(server_name)),
+        rowversion_as_binary_(rowversion_as_binary),
         stream_(socket_, spid),
         reader_(socket_),
         peer_(socket_.PeerName()) {}
@@ -397,7 +411,7 @@ class Connection::Impl {
 
   template <typename Work>
   void RunWithSink(Work work) {
-    TokenSink sink(stream_, reader_, server_name_);
+    TokenSink sink(stream_, reader_, server_name_, rowversion_as_binary_);
     try {
       work(sink);
     } catch (const SqlError& e) {
@@ -448,6 +462,7 @@ class Connection::Impl {
   StreamSocket socket_;
   LoginFunction login_;
   std::string server_name_;
+  bool rowversion_as_binary_;
   ReplyStream stream_;
   RequestReader reader_;
   std::string peer_;
@@ -457,9 +472,9 @@ class Connection::Impl {
 };
 
 Connection::Connection(StreamSocket socket, LoginFunction login, std::string server_name,
-                       std::uint16_t spid)
+                       std::uint16_t spid, bool rowversion_as_binary)
     : impl_(std::make_unique<Impl>(std::move(socket), std::move(login), std::move(server_name),
-                                   spid)) {}
+                                   spid, rowversion_as_binary)) {}
 
 Connection::~Connection() = default;
 
