@@ -3,6 +3,7 @@
 #include "db/connection.h"
 #include "db/query.h"
 #include "script/balance_query.h"
+#include "script/catalog_columns.h"
 #include "script/query_row_source.h"
 #include "script/statement_sink.h"
 #include "script/trace_file.h"
@@ -49,8 +50,12 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
     script::StatementList list;
     const std::string& balance_sql =
         settings.balance_sql.empty() ? script::BalanceQuerySql() : settings.balance_sql;
-    summary.script =
-        script::BuildTransferScript(rows, settings.opening_date, balance_sql, set_stage, list);
+    // Rowversion columns by the catalogue: a driver may report them as plain binary.
+    const auto row_versions = [&rows](std::string_view table) {
+      return script::RowVersionColumns(rows, table);
+    };
+    summary.script = script::BuildTransferScript(rows, settings.opening_date, balance_sql,
+                                                 set_stage, list, row_versions);
     if (!settings.trace_path.empty()) script::WriteTraceFile(list.Items(), settings.trace_path);
     lines = list.Take();
   }

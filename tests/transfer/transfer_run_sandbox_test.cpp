@@ -173,5 +173,28 @@ TEST_F(TransferRunTest, AFailingLineIsNamedAndLeavesTheTargetWithoutRows) {
   }
 }
 
+// A server or driver that reports the rowversion column STOK.SURUM as plain binary: the
+// catalogue still names it, so the statements leave it out and the server fills it.
+TEST_F(TransferRunTest, ARowVersionReportedAsBinaryIsLeftOutByTheCatalogue) {
+  sandbox_.reset();
+  SandboxProcess::Options options;
+  options.serve_options = {"--rowversion-as", "binary"};
+  sandbox_ = std::make_unique<SandboxProcess>(options);
+  {
+    db::Connection connection;
+    db::Query query(connection);
+    db::ConnectSource(connection, Settings().login, "E2017");
+    query.SetSql("SELECT SURUM FROM STOK");
+    query.Open();
+    ASSERT_EQ(query.FieldAt(0).Type().type_name, "binary");
+  }
+
+  Run(Settings());
+
+  checks::ExpectMasterTablesCarried(Server(), "E2017", "E2018");
+  EXPECT_EQ(checks::CountRows(Server(), "E2018", "STOK"),
+            checks::CountRows(Server(), "E2017", "STOK"));
+}
+
 }  // namespace
 }  // namespace devir::transfer
