@@ -71,7 +71,13 @@ void PrintSummary(std::ostream& out, const Options& options,
   out << "opening entries " << (options.dry_run ? "in the script" : "written") << ": "
       << summary.script.opening_entries << '\n';
   out << "statements run: " << summary.statements_run << " of " << summary.script.lines << '\n';
-  out << "trace file: " << options.trace << '\n';
+  out << "trace file: " << options.trace << " (" << summary.trace.charset;
+  if (summary.trace.replaced > 0) {
+    out << ", " << summary.trace.replaced << " character"
+        << (summary.trace.replaced == 1 ? " it cannot hold" : "s it cannot hold")
+        << " written as '?'";
+  }
+  out << ")\n";
   char elapsed[32];
   std::snprintf(elapsed, sizeof elapsed, "%.1f s", seconds);
   out << "elapsed: " << elapsed << std::endl;

@@ -56,7 +56,9 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
     };
     summary.script = script::BuildTransferScript(rows, settings.opening_date, balance_sql,
                                                  set_stage, list, row_versions);
-    if (!settings.trace_path.empty()) script::WriteTraceFile(list.Items(), settings.trace_path);
+    if (!settings.trace_path.empty()) {
+      summary.trace = script::WriteTraceFile(list.Items(), settings.trace_path);
+    }
     lines = list.Take();
   }
   if (settings.dry_run) return summary;

@@ -9,6 +9,7 @@
 #include "db/field.h"
 #include "db/script_runner.h"
 #include "db/server_login.h"
+#include "script/trace_file.h"
 #include "script/transfer_script.h"
 #include "target/target_year.h"
 #include "target/template_files.h"
@@ -54,6 +55,7 @@ struct TransferCallbacks {
 /// What a finished run did.
 struct TransferSummary {
   script::ScriptReport script;               ///< what each step read and wrote
+  script::TraceFileReport trace;             ///< the trace file's charset and replacements
   std::size_t statements_run = 0;            ///< 0 for a dry run
   std::string data_folder;                   ///< with its final separator
   target::TemplateCopyResult template_copy;  ///< what became of the copies (not for a dry run)

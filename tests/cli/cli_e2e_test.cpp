@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <regex>
@@ -46,7 +47,8 @@ class CliTest : public ::testing::Test {
   // devir-cli against the stand-in, the password from the environment, the stand-in's data
   // folder typed without its final separator, the trace in the test's folder. The build's
   // devir-cli is given the template's folder; a copy finds its own beside it.
-  CliResult Run(std::vector<std::string> args, const fs::path& exe = DEVIR_CLI_EXE) {
+  CliResult Run(std::vector<std::string> args, const fs::path& exe = DEVIR_CLI_EXE,
+                testing::Environment environment = {}) {
     std::vector<std::string> all = {"--server",   Server(),
                                     "--data-dir", sandbox_->DataDir().string(),
                                     "--trace",    Trace().string()};
@@ -55,8 +57,9 @@ class CliTest : public ::testing::Test {
       all.push_back(Templates().string());
     }
     all.insert(all.end(), args.begin(), args.end());
-    return testing::RunProcess(
-        exe, all, {{"DEVIR_PASSWORD", checks::kTestPassword}, {"HOME", work_.string()}});
+    environment.emplace("DEVIR_PASSWORD", checks::kTestPassword);
+    environment.emplace("HOME", work_.string());
+    return testing::RunProcess(exe, all, environment);
   }
 
   // Run, with the source's files compared before and after while the stand-in is stopped.
@@ -141,6 +144,18 @@ TEST_F(CliTest, DryRunWritesTheTraceAndChangesNothingOnTheServer) {
       << "a file of the server changed";
   sandbox_->Start();
   EXPECT_FALSE(checks::DatabaseAttached(Server(), "E2018"));
+}
+
+// Under the C locale of cron jobs and containers the trace keeps every Turkish letter.
+TEST_F(CliTest, UnderTheCLocaleTheTraceIsWrittenInUtf8) {
+  const CliResult result = Run({"--dry-run"}, DEVIR_CLI_EXE, {{"LC_ALL", "C"}});
+  ASSERT_EQ(result.exit_code, 0) << Describe(result);
+  std::ifstream in(Trace(), std::ios::binary);
+  const std::string trace((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(trace.find("N'Şişe ğüşıöç ĞÜŞİÖÇ'"), std::string::npos);
+  EXPECT_EQ(trace.find('?'), std::string::npos);
+  EXPECT_NE(result.out.find("trace file: " + Trace().string() + " (UTF-8)\n"), std::string::npos)
+      << result.out;
 }
 
 TEST_F(CliTest, AFailingLineIsPrintedWithTheServersMessageAndLeavesNoRows) {
