@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "check/target_empty.h"
 #include "db/connection.h"
 #include "db/database_error.h"
 #include "db/query.h"
@@ -171,6 +172,33 @@ TEST_F(TransferRunTest, AFailingLineIsNamedAndLeavesTheTargetWithoutRows) {
   for (const auto& [table, count] : checks::CountCarriedRows(Server(), "E2018")) {
     EXPECT_EQ(count, 0) << table;
   }
+}
+
+// After "DB Sil" the filled files stay and are attached again; the run stops before its first
+// line, at "x.txt", and writes nothing.
+TEST_F(TransferRunTest, ARetryOntoTheFilesOfAnEarlierTransferStopsBeforeTheFirstLine) {
+  Run(Settings());
+  const auto rows = checks::CountCarriedRows(Server(), "E2018");
+  checks::RunSql(Server(), "master", "sp_detach_db 'E2018'");
+  stages_.clear();
+  progress_.clear();
+  EXPECT_THROW(Run(Settings()), check::TargetNotEmpty);
+  EXPECT_EQ(stages_.back(), "x.txt");
+  EXPECT_TRUE(progress_.empty()) << "a line ran";
+  EXPECT_EQ(checks::CountCarriedRows(Server(), "E2018"), rows);
+}
+
+TEST_F(TransferRunTest, TheProofFollowsTheScriptUnderItsOwnStage) {
+  TransferSettings settings = Settings();
+  settings.source_database = "E2017";
+  settings.check_errors_first = true;
+  settings.prove = true;
+  const TransferSummary summary = Run(settings);
+  EXPECT_EQ(stages_, (std::vector<std::string>{"stok tablosu", "stokhareket tablosu", "depo+hk+dk",
+                                               "şirket", "attach", "x.txt", "doğrulama"}));
+  ASSERT_TRUE(summary.proof);
+  EXPECT_TRUE(summary.proof->Passed());
+  EXPECT_EQ(summary.proof->lines.size(), 10u);
 }
 
 // A server or driver that reports the rowversion column STOK.SURUM as plain binary: the
