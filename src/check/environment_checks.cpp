@@ -64,14 +64,12 @@ void CheckTemplate(const CheckSettings& settings, const target::TargetFiles& fil
   try {
     const std::filesystem::path folder =
         target::FindTemplateFolder(settings.template_folders, year);
+    Finding unreadable(Severity::kError, "template files that cannot be read",
+                       "the copy into the data folder would fail");
     for (const std::string& name : {target::DataFileName(year), target::LogFileName(year)}) {
-      if (!Readable(folder / name)) {
-        Finding unreadable(Severity::kError, "template files that cannot be read",
-                           "the copy into the data folder would fail");
-        unreadable.Add(target::PathToUtf8(folder / name));
-        report.findings.push_back(std::move(unreadable));
-      }
+      if (!Readable(folder / name)) unreadable.Add(target::PathToUtf8(folder / name));
     }
+    if (unreadable.count > 0) report.findings.push_back(std::move(unreadable));
   } catch (const std::runtime_error& error) {
     Finding missing(Severity::kError, "template files missing",
                     "the new year's database cannot be made");

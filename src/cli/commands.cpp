@@ -252,12 +252,13 @@ int RunVerifyCommand(const Options& options, const std::string& password, Stream
   const std::string target = target::TargetDatabaseName(options.target_year);
   streams.err << "devir-cli: proving " << target << " against " << options.source << " on "
               << options.server << std::endl;
+  check::ProofSettings settings;
+  settings.login = LoginOf(options, password);
+  settings.source = options.source;
+  settings.target_year = options.target_year;
   check::ProofReport report;
   try {
-    report = check::ProveTransfer({.login = LoginOf(options, password),
-                                   .source = options.source,
-                                   .target_year = options.target_year,
-                                   .command_timeout_seconds = 600});
+    report = check::ProveTransfer(settings);
   } catch (const std::exception& error) {
     return Failed(streams, transfer::kProofStage, error);
   }
