@@ -42,7 +42,9 @@ class ValueChecksTest : public ::testing::Test {
 TEST_F(ValueChecksTest, FloatsThatNoStatementCanCarryAreErrorsWithTheirKeys) {
   rows_.Answer("SELECT * FROM STOK",
                {{{"STOKKODU", Type("nvarchar", 30)}, {"HACIM", Type("float")}},
-                {{std::string("A"), 1.5}, {std::string("B"), -kInfinity}}});
+                {{std::string("A"), 1.5},
+                 {std::string("B"), -kInfinity},
+                 {std::string("C"), std::numeric_limits<double>::quiet_NaN()}}});
   rows_.Answer(kMovementsSql,
                {{{"ID", Type("int")}, {"ADET", Type("float")}, {"FIYAT", Type("float")}},
                 {{std::int64_t{7}, 2.0, kInfinity}}});
@@ -50,9 +52,9 @@ TEST_F(ValueChecksTest, FloatsThatNoStatementCanCarryAreErrorsWithTheirKeys) {
   CheckValues(rows_, 1254, report);
   ASSERT_EQ(report.findings.size(), 1u);
   EXPECT_EQ(report.findings[0].severity, Severity::kError);
-  EXPECT_EQ(
-      report.findings[0].examples,
-      (std::vector<std::string>{"STOK STOKKODU B, HACIM: -INF", "STOKHAREKET ID 7, FIYAT: INF"}));
+  EXPECT_EQ(report.findings[0].examples,
+            (std::vector<std::string>{"STOK STOKKODU B, HACIM: -INF", "STOK STOKKODU C, HACIM: NAN",
+                                      "STOKHAREKET ID 7, FIYAT: INF"}));
 }
 
 // The script writes char, varchar and text values as '...', which the server reads in its
