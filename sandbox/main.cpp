@@ -26,14 +26,16 @@ constexpr int kExitUsage = 2;
 constexpr const char* kUsage =
     "usage:\n"
     "  devir-sandbox serve --data DIR [--port N] [--browser-port N] [--instance NAME]\n"
-    "                      [--login USER:PASSWORD]...\n"
+    "                      [--login USER:PASSWORD]... [--rowversion-as timestamp|binary]\n"
     "  devir-sandbox seed --data DIR [--sample small|large] [--scale X] [--random-seed N]\n"
     "  devir-sandbox template --out DIR\n"
     "  devir-sandbox --help\n"
     "\n"
     "serve listens on 127.0.0.1 (port 1433 by default, 0 = any free port) and answers SQL\n"
     "Server Browser requests on UDP 1434 (0 = off) for the instance (SQLEXPRESS). The default\n"
-    "login is sa:qolvanet; --login options replace it. Stops on SIGTERM or SIGINT.\n";
+    "login is sa:qolvanet; --login options replace it. --rowversion-as binary describes\n"
+    "rowversion (timestamp) columns as binary(8), as some servers and drivers report them.\n"
+    "Stops on SIGTERM or SIGINT.\n";
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -102,7 +104,8 @@ std::string HostName() {
 }
 
 int Serve(int argc, char** argv) {
-  const Options options(argc, argv, {"--data", "--port", "--browser-port", "--instance"},
+  const Options options(argc, argv,
+                        {"--data", "--port", "--browser-port", "--instance", "--rowversion-as"},
                         {"--login"});
   const std::string data = options.Required("--data");
   sandbox::tds::ServerOptions server_options;
@@ -113,6 +116,12 @@ int Serve(int argc, char** argv) {
   if (auto v = options.Get("--instance")) {
     if (v->empty()) throw UsageError("--instance must not be empty");
     server_options.instance = *v;
+  }
+  if (auto v = options.Get("--rowversion-as")) {
+    if (*v != "timestamp" && *v != "binary") {
+      throw UsageError("--rowversion-as must be timestamp or binary");
+    }
+    server_options.rowversion_as_binary = *v == "binary";
   }
   server_options.host_name = HostName();
   // "struct": Engine::Login also names the member function that checks a login.

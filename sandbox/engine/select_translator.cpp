@@ -222,8 +222,10 @@ std::string SelectTranslator::EmitName(size_t& i, size_t end) {
     if (upper == "COLLATE" && i + 1 < end) {
       std::string collation = Upper(t_[i + 1].text);
       i += 2;
-      return collation.find("_CS") != std::string::npos ? "COLLATE BINARY"
-                                                        : std::string("COLLATE ") + kTextCollation;
+      // Case-sensitive and binary collations (Latin1_General_BIN2) compare code points.
+      const bool binary =
+          collation.find("_CS") != std::string::npos || collation.find("_BIN") != std::string::npos;
+      return binary ? "COLLATE BINARY" : std::string("COLLATE ") + kTextCollation;
     }
     static constexpr const char* kPassThrough[] = {
         "ASC",       "DESC",      "OVER", "PARTITION", "ROWS",  "RANGE", "UNBOUNDED",
@@ -328,7 +330,8 @@ std::string SelectTranslator::EmitFunction(const std::string& name, size_t& i, s
     out = id ? std::to_string(*id) : "NULL";
   } else if ((name == "DB_NAME" || name == "SCOPE_IDENTITY" || name == "USER_NAME" ||
               name == "SUSER_SNAME" || name == "SUSER_NAME" || name == "HOST_NAME" ||
-              name == "APP_NAME" || name == "IDENT_CURRENT" || name == "SERVERPROPERTY")) {
+              name == "APP_NAME" || name == "IDENT_CURRENT" || name == "SERVERPROPERTY" ||
+              name == "IS_SRVROLEMEMBER" || name == "COLLATIONPROPERTY")) {
     std::string key = name + "()";
     if (close == open + 2 && IsStringToken(t_[open + 1])) {
       key = name + "(" + Upper(t_[open + 1].value) + ")";

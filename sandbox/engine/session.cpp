@@ -876,6 +876,21 @@ std::optional<SystemValue> SessionImpl::SystemValueOf(const std::string& name) {
   for (const auto& [key, get] : kValues) {
     if (name == key) return get(*this);
   }
+  if (name.rfind("IS_SRVROLEMEMBER(", 0) == 0) {
+    // sa holds every fixed server role; the other logins of the stand-in hold none.
+    static constexpr const char* kRoles[] = {"SYSADMIN",     "SERVERADMIN", "SECURITYADMIN",
+                                             "PROCESSADMIN", "SETUPADMIN",  "BULKADMIN",
+                                             "DISKADMIN",    "DBCREATOR",   "PUBLIC"};
+    const std::string role = name.substr(17, name.size() - 18);
+    for (const char* known : kRoles) {
+      if (role == known) return Integer(role == "PUBLIC" || Upper(login_) == "SA" ? 1 : 0);
+    }
+    return SystemValue{std::monostate{}, Type(SqlType::Int)};
+  }
+  // Every text of the stand-in is Turkish_CI_AS; of its properties only CodePage (1254) is
+  // answered.
+  if (name == "COLLATIONPROPERTY(?)") return Integer(1254);
+  }
   // SQL Server answers NULL for a property it does not know.
   if (name.rfind("SERVERPROPERTY(", 0) == 0) return Text(std::monostate{}, 128);
   return std::nullopt;
@@ -929,6 +944,36 @@ std::optional<VirtualTable> SessionImpl::VirtualTableOf(const std::string& schem
       } else {
         table.rows.push_back({t, std::int64_t{ObjectIdOf(t)}, std::int64_t{1}, std::string("U "),
                               std::string("USER_TABLE")});
+      }
+    }
+    return table;
+  }
+  if (schema == "SYS" && name == "TYPES") {
+    table.columns = {{"name", sysname},
+                     {"system_type_id", Type(SqlType::TinyInt)},
+                     {"user_type_id", Type(SqlType::Int)},
+                     {"is_user_defined", Type(SqlType::Bit)}};
+    for (SqlType type : kAllSqlTypes) {
+      const std::int64_t id = SystemTypeId(type);
+      table.rows.push_back({std::string(TypeName(type)), id, id, std::int64_t{0}});
+    }
+    return table;
+  }
+  if (schema == "SYS" && name == "COLUMNS") {
+    DatabaseFile& file = Current();
+    table.columns = {
+        {"object_id", Type(SqlType::Int)},    {"name", sysname},
+        {"column_id", Type(SqlType::Int)},    {"system_type_id", Type(SqlType::TinyInt)},
+        {"user_type_id", Type(SqlType::Int)}, {"is_nullable", Type(SqlType::Bit)},
+        {"is_identity", Type(SqlType::Bit)}};
+    for (const std::string& t : file.TableNames()) {
+      const TableDef* def = file.FindTable(t);
+      if (!def) continue;
+      std::int64_t column_id = 1;
+      for (const ColumnDef& c : def->columns) {
+        const std::int64_t type_id = SystemTypeId(c.type.type);
+        table.rows.push_back({std::int64_t{ObjectIdOf(def->name)}, c.name, column_id++, type_id,
+                              type_id, std::int64_t{c.nullable}, std::int64_t{c.identity}});
       }
     }
     return table;

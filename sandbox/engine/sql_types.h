@@ -80,4 +80,40 @@ using Row = std::vector<Value>;
 /// SQL Server's name for a type, lower case ("nvarchar"), as sys.types spells it.
 const char* TypeName(SqlType type);
 
+/// The type's system_type_id in sys.types and sys.columns (56 for int, 189 for timestamp).
+int SystemTypeId(SqlType type);
+
+/// Every type, in SqlType's order (the rows of sys.types).
+inline constexpr SqlType kAllSqlTypes[] = {
+    SqlType::TinyInt,
+    SqlType::SmallInt,
+    SqlType::Int,
+    SqlType::BigInt,
+    SqlType::Bit,
+    SqlType::Real,
+    SqlType::Float,
+    SqlType::Decimal,
+    SqlType::Numeric,
+    SqlType::Money,
+    SqlType::SmallMoney,
+    SqlType::DateTime,
+    SqlType::SmallDateTime,
+    SqlType::Date,
+    SqlType::Time,
+    SqlType::DateTime2,
+    SqlType::DateTimeOffset,
+    SqlType::Char,
+    SqlType::VarChar,
+    SqlType::NChar,
+    SqlType::NVarChar,
+    SqlType::Text,
+    SqlType::NText,
+    SqlType::Xml,
+    SqlType::Binary,
+    SqlType::VarBinary,
+    SqlType::Image,
+    SqlType::Timestamp,
+    SqlType::UniqueIdentifier,
+};
+
 }  // namespace sandbox

@@ -26,10 +26,12 @@ constexpr int kCannotOpenDatabase = 4060;
 
 class Connection::Impl {
  public:
-  Impl(StreamSocket socket, LoginFunction login, std::string server_name, std::uint16_t spid)
+  Impl(StreamSocket socket, LoginFunction login, std::string server_name, std::uint16_t spid,
+       bool rowversion_as_binary)
       : socket_(std::move(socket)),
         login_(std::move(login)),
         server_name_(std::move(server_name)),
+        rowversion_as_binary_(rowversion_as_binary),
         stream_(socket_, spid),
         reader_(socket_),
         peer_(socket_.PeerName()) {}
@@ -148,7 +150,7 @@ class Connection::Impl {
 
   void Answer(const Message& message) {
     const bool rpc = message.type == PacketType::kRpc;
-    TokenSink sink(stream_, reader_, server_name_, tds_version_, rpc);
+    TokenSink sink(stream_, reader_, server_name_, tds_version_, rpc, rowversion_as_binary_);
     try {
       Reset(message.status, sink);
       switch (message.type) {
@@ -236,6 +238,7 @@ class Connection::Impl {
   StreamSocket socket_;
   LoginFunction login_;
   std::string server_name_;
+  bool rowversion_as_binary_;
   ReplyStream stream_;
   RequestReader reader_;
   std::string peer_;
@@ -245,9 +248,9 @@ class Connection::Impl {
 };
 
 Connection::Connection(StreamSocket socket, LoginFunction login, std::string server_name,
-                       std::uint16_t spid)
+                       std::uint16_t spid, bool rowversion_as_binary)
     : impl_(std::make_unique<Impl>(std::move(socket), std::move(login), std::move(server_name),
-                                   spid)) {}
+                                   spid, rowversion_as_binary)) {}
 
 Connection::~Connection() = default;
 

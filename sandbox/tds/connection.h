@@ -19,7 +19,10 @@ using LoginFunction = std::function<std::unique_ptr<Session>(
 /// socket and the session; destroying the session rolls back an open transaction.
 class Connection {
  public:
-  Connection(StreamSocket socket, LoginFunction login, std::string server_name, std::uint16_t spid);
+  /// rowversion_as_binary: timestamp columns are described as binary(8), as some servers
+  /// and drivers report them.
+  Connection(StreamSocket socket, LoginFunction login, std::string server_name, std::uint16_t spid,
+             bool rowversion_as_binary = false);
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;

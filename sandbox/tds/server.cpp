@@ -50,8 +50,9 @@ void Server::AcceptLoop() {
     std::lock_guard lock(mutex_);
     if (stopped_) return;
     Slot slot;
-    slot.connection = std::make_unique<Connection>(StreamSocket(std::move(fd)), login_,
-                                                   options_.server_name, next_spid_++);
+    slot.connection =
+        std::make_unique<Connection>(StreamSocket(std::move(fd)), login_, options_.server_name,
+                                     next_spid_++, options_.rowversion_as_binary);
     if (next_spid_ == 0) next_spid_ = 51;
     slot.done = std::make_shared<std::atomic<bool>>(false);
     Connection* connection = slot.connection.get();

@@ -17,6 +17,7 @@ struct ServerOptions {
   std::string instance = "SQLEXPRESS";
   std::string server_name = "DEVIR-SANDBOX";  ///< in INFO and ERROR tokens
   std::string host_name = "localhost";        ///< in the Browser's answer
+  bool rowversion_as_binary = false;          ///< timestamp columns described as binary(8)
 };
 
 /// The TDS listener on 127.0.0.1 (one thread per connection) and the optional SQL Server

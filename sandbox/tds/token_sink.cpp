@@ -7,16 +7,23 @@
 namespace sandbox::tds {
 
 TokenSink::TokenSink(ReplyStream& stream, RequestReader& reader, const std::string& server_name,
-                     std::uint32_t tds_version, bool rpc)
+                     std::uint32_t tds_version, bool rpc, bool rowversion_as_binary)
     : stream_(stream),
       reader_(reader),
       server_name_(server_name),
       tds_version_(tds_version),
-      rpc_(rpc) {}
+      rpc_(rpc),
+      rowversion_as_binary_(rowversion_as_binary) {}
 
 void TokenSink::Columns(const std::vector<ResultColumn>& columns) {
   if (Dropped()) return;
   std::vector<ResultColumn> client = ForClient(columns, tds_version_);
+  if (rowversion_as_binary_) {
+    // As some servers and drivers report it: binary(8) without the timestamp user type.
+    for (ResultColumn& column : client) {
+      if (column.type.type == SqlType::Timestamp) column.type = {SqlType::Binary, 8, 0, 0};
+    }
+  }
   Bytes token;  // complete before it joins the stream, in case a type cannot be described
   WireWriter t(token);
   WriteColumnMetadata(t, client, tds_version_);

@@ -16,8 +16,10 @@ namespace sandbox::tds {
 /// call ends with DONEPROC.
 class TokenSink final : public ResultSink {
  public:
+  /// rowversion_as_binary: timestamp columns are described as binary(8), as some servers
+  /// and drivers report them.
   TokenSink(ReplyStream& stream, RequestReader& reader, const std::string& server_name,
-            std::uint32_t tds_version, bool rpc);
+            std::uint32_t tds_version, bool rpc, bool rowversion_as_binary = false);
 
   void Columns(const std::vector<ResultColumn>& columns) override;
   void RowData(const Row& row) override;
@@ -64,6 +66,7 @@ class TokenSink final : public ResultSink {
   const std::string& server_name_;
   std::uint32_t tds_version_;
   bool rpc_;
+  bool rowversion_as_binary_;
   std::vector<ResultColumn> columns_;  ///< as the client sees them
   std::optional<PendingDone> pending_done_;
   std::uint64_t last_descriptor_ = 0;

@@ -209,6 +209,9 @@ bool TFdevir::TransferRun() {
   settings.trace_path = script::DefaultTracePath();
   settings.template_folders = target::TemplateFolderCandidates();
   settings.balance_sql = ADOQuery1.Sql();
+  settings.source_database = LabeledEdit1->text().toStdString();
+  settings.check_errors_first = true;
+  settings.prove = true;
 
   transfer::TransferCallbacks callbacks;
   callbacks.set_stage = [this](const std::string& stage) { SetStage(stage); };
@@ -216,13 +219,21 @@ bool TFdevir::TransferRun() {
     LabeledEdit3->setText(FromUtf8(folder));
   };
   callbacks.progress = [this](std::size_t run, std::size_t total) { ShowProgress(run, total); };
+  transfer::TransferSummary summary;
   try {
-    transfer::TransferRun(C, Q, settings, callbacks);
+    summary = transfer::TransferRun(C, Q, settings, callbacks);
   } catch (const db::ScriptLineError& error) {
     // The failing line in place of the stage; the click ends here, without "Bitti".
     dialogs_.ShowMessage(FromUtf8(error.Line()) + QStringLiteral("\r\n") +
                          QString::fromUtf8(error.what()));
     return false;
+  }
+  // A proof that holds says nothing; one that fails is shown like a failed step.
+  if (summary.proof && !summary.proof->Passed()) {
+    dialogs_.ShowMessage(
+        FromUtf8(stage_) + QStringLiteral("\r\n") +
+        FromUtf8(check::ProofFindingsText(*summary.proof, settings.source_database,
+                                          target::TargetDatabaseName(settings.target_year))));
   }
   return true;
 }

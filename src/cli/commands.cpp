@@ -6,13 +6,17 @@
 #include <iomanip>
 #include <ostream>
 
+#include "check/checks.h"
+#include "check/proof.h"
 #include "cli/progress_reporter.h"
+#include "cli/reports.h"
 #include "cli/row_counts.h"
 #include "db/connection.h"
 #include "db/query.h"
 #include "db/script_runner.h"
 #include "db/server_connection.h"
 #include "db/statement_runner.h"
+#include "script/query_row_source.h"
 #include "target/data_folder.h"
 #include "target/detach.h"
 #include "target/target_year.h"
@@ -25,6 +29,9 @@ namespace {
 
 using transfer::kConnectStage;
 
+// What devir-cli shows while it checks before a transfer, and in front of a failed check.
+constexpr char kCheckStage[] = "check";
+
 db::ServerLogin LoginOf(const Options& options, const std::string& password) {
   return {options.server, options.user, password};
 }
@@ -33,6 +40,31 @@ db::ServerLogin LoginOf(const Options& options, const std::string& password) {
 int Failed(Streams streams, const std::string& place, const std::exception& error) {
   streams.err << place << '\n' << error.what() << std::endl;
   return kExitFailed;
+}
+
+std::vector<std::filesystem::path> TemplateFolders(const Options& options) {
+  return options.template_dir
+             ? std::vector<std::filesystem::path>{target::PathFromUtf8(*options.template_dir)}
+             : target::TemplateFolderCandidates();
+}
+
+check::CheckSettings CheckSettingsOf(const Options& options, const std::string& password) {
+  return {.login = LoginOf(options, password),
+          .source = options.source,
+          .target_year = options.target_year,
+          .data_folder = options.data_dir,
+          .trace_path = target::PathFromUtf8(options.trace),
+          .template_folders = TemplateFolders(options)};
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point started) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+}
+
+void PrintElapsed(std::ostream& out, double seconds) {
+  char elapsed[32];
+  std::snprintf(elapsed, sizeof elapsed, "%.1f s", seconds);
+  out << "elapsed: " << elapsed << std::endl;
 }
 
 void PrintCount(std::ostream& out, const std::string& label, std::size_t count) {
@@ -71,10 +103,18 @@ void PrintSummary(std::ostream& out, const Options& options,
   out << "opening entries " << (options.dry_run ? "in the script" : "written") << ": "
       << summary.script.opening_entries << '\n';
   out << "statements run: " << summary.statements_run << " of " << summary.script.lines << '\n';
-  out << "trace file: " << options.trace << '\n';
-  char elapsed[32];
-  std::snprintf(elapsed, sizeof elapsed, "%.1f s", seconds);
-  out << "elapsed: " << elapsed << std::endl;
+  out << "trace file: " << options.trace << " (" << summary.trace.charset;
+  if (summary.trace.replaced > 0) {
+    out << ", " << summary.trace.replaced << " character"
+        << (summary.trace.replaced == 1 ? " it cannot hold" : "s it cannot hold")
+        << " written as '?'";
+  }
+  out << ")\n";
+  if (summary.proof) {
+    out << "proof:\n";
+    PrintProofReport(out, *summary.proof, options.source, target);
+  }
+  PrintElapsed(out, seconds);
 }
 
 }  // namespace
@@ -98,11 +138,24 @@ int RunTransferCommand(const Options& options, const std::string& password, Stre
     settings.opening_date = options.date;
     settings.target_year = options.target_year;
     settings.trace_path = target::PathFromUtf8(options.trace);
-    settings.template_folders =
-        options.template_dir
-            ? std::vector<std::filesystem::path>{target::PathFromUtf8(*options.template_dir)}
-            : target::TemplateFolderCandidates();
+    settings.template_folders = TemplateFolders(options);
     settings.dry_run = options.dry_run;
+    settings.source_database = options.source;
+    settings.prove = options.verify;
+
+    if (!options.dry_run) {
+      // The same checks as --check, before anything changes.
+      stage = kCheckStage;
+      reporter.Stage(stage);
+      script::QueryRowSource rows(query);
+      const check::CheckReport report =
+          check::RunChecks(rows, CheckSettingsOf(options, password), check::CheckScope::kAll);
+      if (!report.findings.empty()) PrintCheckReport(streams.err, report);
+      if (report.HasErrors()) {
+        streams.err << "devir-cli: the checks found errors; nothing was changed" << std::endl;
+        return kExitFailed;
+      }
+    }
 
     transfer::TransferCallbacks callbacks;
     callbacks.set_stage = [&](const std::string& next) {
@@ -120,10 +173,8 @@ int RunTransferCommand(const Options& options, const std::string& password, Stre
   }
   reporter.Finish();
   if (!options.dry_run) NoteTemplateCopies(streams, options, summary);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  PrintSummary(streams.out, options, summary, seconds);
-  return kExitDone;
+  PrintSummary(streams.out, options, summary, SecondsSince(started));
+  return summary.proof && !summary.proof->Passed() ? kExitProofFailed : kExitDone;
 }
 
 int RunDetachCommand(const Options& options, const std::string& password, Streams streams) {
@@ -170,6 +221,52 @@ int RunRowCountsCommand(const Options& options, const std::string& password, Str
   PrintRowCounts(streams.out, options.source, target, lines);
   streams.out.flush();
   return kExitDone;
+}
+
+int RunCheckCommand(const Options& options, const std::string& password, Streams streams) {
+  const auto started = std::chrono::steady_clock::now();
+  const std::string target = target::TargetDatabaseName(options.target_year);
+  streams.err << "devir-cli: connecting to " << options.source << " on " << options.server
+              << std::endl;
+  check::CheckReport report;
+  std::string stage = kConnectStage;
+  try {
+    db::Connection connection;
+    db::Query query(connection);
+    db::ConnectSource(connection, LoginOf(options, password), options.source);
+    stage = kCheckStage;
+    script::QueryRowSource rows(query);
+    report = check::RunChecks(rows, CheckSettingsOf(options, password), check::CheckScope::kAll);
+  } catch (const std::exception& error) {
+    return Failed(streams, stage, error);
+  }
+  streams.out << "devir-cli: checks of " << options.source << " -> " << target << " on "
+              << options.server << " (nothing was changed)\n";
+  PrintCheckReport(streams.out, report);
+  PrintElapsed(streams.out, SecondsSince(started));
+  return report.HasErrors() ? kExitFailed : kExitDone;
+}
+
+int RunVerifyCommand(const Options& options, const std::string& password, Streams streams) {
+  const auto started = std::chrono::steady_clock::now();
+  const std::string target = target::TargetDatabaseName(options.target_year);
+  streams.err << "devir-cli: proving " << target << " against " << options.source << " on "
+              << options.server << std::endl;
+  check::ProofSettings settings;
+  settings.login = LoginOf(options, password);
+  settings.source = options.source;
+  settings.target_year = options.target_year;
+  check::ProofReport report;
+  try {
+    report = check::ProveTransfer(settings);
+  } catch (const std::exception& error) {
+    return Failed(streams, transfer::kProofStage, error);
+  }
+  streams.out << "devir-cli: proof that " << target << " holds what " << options.source
+              << " had, on " << options.server << " (nothing was changed)\n";
+  PrintProofReport(streams.out, report, options.source, target);
+  PrintElapsed(streams.out, SecondsSince(started));
+  return report.Passed() ? kExitDone : kExitProofFailed;
 }
 
 }  // namespace devir::cli

@@ -72,6 +72,10 @@ int main(int argc, char** argv) {
         return RunDetachCommand(options, password, streams);
       case Command::kRowCounts:
         return RunRowCountsCommand(options, password, streams);
+      case Command::kCheck:
+        return RunCheckCommand(options, password, streams);
+      case Command::kVerify:
+        return RunVerifyCommand(options, password, streams);
       case Command::kTransfer:
       case Command::kHelp:
         break;

@@ -64,6 +64,8 @@ Options ParseOptions(const std::vector<std::string>& args, const OptionDefaults&
   std::optional<std::string> source;
   bool detach = false;
   bool row_counts = false;
+  bool check = false;
+  bool verify = false;
   bool help = false;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -96,6 +98,12 @@ Options ParseOptions(const std::vector<std::string>& args, const OptionDefaults&
       detach = true;
     } else if (arg == "--row-counts") {
       row_counts = true;
+    } else if (arg == "--check") {
+      check = true;
+    } else if (arg == "--verify") {
+      verify = true;
+    } else if (arg == "--no-verify") {
+      options.verify = false;
     } else if (arg == "--help" || arg == "-h") {
       help = true;
     } else if (arg == "--password" || arg.starts_with("--password=")) {
@@ -110,11 +118,17 @@ Options ParseOptions(const std::vector<std::string>& args, const OptionDefaults&
     options.command = Command::kHelp;
     return options;
   }
-  if (detach + row_counts + options.dry_run > 1) {
-    throw UsageError("--detach, --row-counts and --dry-run each ask for a run of their own");
+  if (detach + row_counts + options.dry_run + check + verify > 1) {
+    throw UsageError(
+        "--detach, --row-counts, --dry-run, --check and --verify each ask for a run of their own");
+  }
+  if (!options.verify && (detach || row_counts || options.dry_run || check || verify)) {
+    throw UsageError("--no-verify belongs to a transfer");
   }
   options.command = detach       ? Command::kDetach
                     : row_counts ? Command::kRowCounts
+                    : check      ? Command::kCheck
+                    : verify     ? Command::kVerify
                                  : Command::kTransfer;
   options.source = source.value_or(target::SourceDatabaseName(options.target_year));
   if (options.server.empty()) throw UsageError("--server must not be empty");
@@ -156,10 +170,18 @@ std::string UsageText() {
          "                         stay\n"
          "  --row-counts           print every carried table's row count in the source and the\n"
          "                         target, side by side\n"
+         "  --check                check the source year and the server before a transfer (read\n"
+         "                         only): errors and warnings with their first examples; a\n"
+         "                         transfer runs these checks first and stops on an error\n"
+         "  --verify               prove that the target holds what the source had (read only):\n"
+         "                         every copied table row for row, the opening entries against\n"
+         "                         balances recomputed from the movements, DEPO and the registry\n"
+         "  --no-verify            skip the proof a transfer makes at its end\n"
          "  --help                 this text\n"
          "\n"
-         "Stages and progress go to stderr, the summary to stdout. Exit codes: 0 done, 1 a step\n"
-         "failed (its stage or failing line and the server's message on stderr), 2 bad usage.\n";
+         "Stages and progress go to stderr, the summary and the reports to stdout. Exit codes: 0\n"
+         "done, 1 a step failed (its stage or failing line and the server's message on stderr)\n"
+         "or --check found an error, 2 bad usage, 3 the proof failed.\n";
 }
 
 }  // namespace devir::cli

@@ -15,6 +15,8 @@ enum class Command {
   kTransfer,   ///< carry the closing year over (the window's transfer button)
   kDetach,     ///< take the target database off the server ("DB Sil")
   kRowCounts,  ///< each carried table's row count in the source and the target
+  kCheck,      ///< the checks before a transfer, changing nothing
+  kVerify,     ///< the proof that the target holds what the source had, changing nothing
   kHelp,       ///< the usage text
 };
 
@@ -31,6 +33,7 @@ struct Options {
   std::string trace;                        ///< the trace file's path
   std::optional<std::string> template_dir;  ///< the template's folder; the default places if not
   bool dry_run = false;
+  bool verify = true;  ///< prove after a transfer (--no-verify: not)
 };
 
 /// Bad usage: the message says what is wrong; the command exits with 2.

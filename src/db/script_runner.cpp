@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 #include <utility>
+#include <variant>
 
 #include "db/connection.h"
 #include "db/odbc/api.h"
@@ -57,7 +58,12 @@ struct BatchFailure {
 // Sends one batch and reads every result to the end. Returns the first error, if any, with
 // the line the server gave for it; the rest of the batch's results are read and dropped.
 std::optional<BatchFailure> RunBatch(OdbcConnection& native, const std::string& sql) {
-  odbc::StatementHandle handle = native.AllocateStatement();
+  odbc::StatementHandle handle;
+  try {
+    handle = native.AllocateStatement();
+  } catch (const DatabaseError& error) {
+    return BatchFailure{native.Explained(error), 0};
+  }
   const SQLHSTMT stmt = handle.Get();
   std::u16string text = Utf8ToUtf16(sql);
   const char* function = "SQLExecDirectW";
@@ -69,8 +75,10 @@ std::optional<BatchFailure> RunBatch(OdbcConnection& native, const std::string& 
     const bool failed = rc == SQL_ERROR ||
                         (rc == SQL_SUCCESS_WITH_INFO && odbc::CarriesError(SQL_HANDLE_STMT, stmt));
     if (failed) {
-      BatchFailure failure{odbc::DiagnosticsError(SQL_HANDLE_STMT, stmt, function),
-                           ErrorLine(stmt)};
+      // A lost connection can read as bare as "Unknown error": Explained says so (08S01).
+      BatchFailure failure{
+          native.Explained(odbc::DiagnosticsError(SQL_HANDLE_STMT, stmt, function)),
+          ErrorLine(stmt)};
       // Whatever the server still sends for this batch is read and dropped, so that the
       // connection is free for the rollback.
       for (std::size_t i = 0; i <= kMostLinesPerBatch; ++i) {
@@ -85,7 +93,7 @@ std::optional<BatchFailure> RunBatch(OdbcConnection& native, const std::string& 
       try {
         odbc::Check(rc, function, SQL_HANDLE_STMT, stmt);
       } catch (const DatabaseError& error) {
-        return BatchFailure{error, 0};
+        return BatchFailure{native.Explained(error), 0};
       }
     }
     function = "SQLMoreResults";
@@ -96,6 +104,51 @@ std::optional<BatchFailure> RunBatch(OdbcConnection& native, const std::string& 
 
 bool IsEmpty(const std::string& line) {
   return line.empty();
+}
+
+// Why a failed batch could not be put on one of its lines.
+enum class Unpinned { kConnectionLost, kNoAnswer, kNotAlone };
+
+// A lost connection (SQLSTATE class 08) or a server that stopped answering (the timeouts):
+// re-running lines to find the culprit would meet the same fate.
+std::optional<Unpinned> Unanswered(const DatabaseError& error) {
+  const std::string& state = error.SqlState();
+  if (state.starts_with("08")) return Unpinned::kConnectionLost;
+  if (state == "HYT00" || state == "HYT01") return Unpinned::kNoAnswer;
+  return std::nullopt;
+}
+
+std::string LineRange(std::size_t first, std::size_t last) {
+  return first == last ? "line " + std::to_string(first)
+                       : "lines " + std::to_string(first) + " to " + std::to_string(last);
+}
+
+ScriptBatchError BatchError(Unpinned why, std::size_t first, std::size_t last,
+                            std::string_view database, const DatabaseError& cause) {
+  const std::string lines = LineRange(first, last);
+  const std::string kept = " Nothing of the script is kept in " + std::string(database) + ".";
+  switch (why) {
+    case Unpinned::kConnectionLost:
+      return ScriptBatchError("The connection to the server was lost while " + lines +
+                                  " of the script ran, so no single line can be named." + kept,
+                              first, last, cause);
+    case Unpinned::kNoAnswer:
+      return ScriptBatchError("The server did not answer in time while " + lines +
+                                  " of the script ran, so no single line can be named." + kept,
+                              first, last, cause);
+    case Unpinned::kNotAlone:
+      break;
+  }
+  return ScriptBatchError("Script " + lines +
+                              " failed together, yet none of them fails on its own, so no single "
+                              "line can be named." +
+                              kept,
+                          first, last, cause);
+}
+
+// The server's error with what the runner was doing in front of it.
+DatabaseError InContext(const std::string& context, const DatabaseError& cause) {
+  return DatabaseError(context + "\n" + cause.what(), cause.SqlState(), cause.NativeError());
 }
 
 // One run of the script: the batches, the transaction and the search for a failing line.
@@ -149,11 +202,10 @@ class ScriptRun {
     return flush();
   }
 
-  // Runs one statement of the runner's own; its failure is reported against that statement.
-  void RunOwn(const char* sql) {
-    if (auto failure = RunBatch(native_, sql)) {
-      throw ScriptLineError(sql, 0, failure->error);
-    }
+  // Runs one statement of the runner's own; its failure is the runner's, never a line's.
+  std::optional<DatabaseError> RunOwn(const char* sql) {
+    if (auto failure = RunBatch(native_, sql)) return std::move(failure->error);
+    return std::nullopt;
   }
 
   // Ends the transaction without keeping anything. A failure here needs no report: the
@@ -165,30 +217,38 @@ class ScriptRun {
     }
   }
 
-  // The failing line of a failed batch, and the message to show with it.
-  std::pair<std::size_t, DatabaseError> FailingLine(const Failure& failed) {
+  // The failing line of a failed batch and the message to show with it; nullopt, and why,
+  // when no line can be named.
+  using FoundLine = std::pair<std::size_t, DatabaseError>;
+  std::variant<FoundLine, Unpinned> FailingLine(const Failure& failed) {
     const int line = failed.failure.line;
     if (line >= 1 && static_cast<std::size_t>(line) <= failed.batch.size()) {
-      return {failed.batch[static_cast<std::size_t>(line) - 1], failed.failure.error};
+      return FoundLine{failed.batch[static_cast<std::size_t>(line) - 1], failed.failure.error};
     }
+    if (auto why = Unanswered(failed.failure.error)) return *why;
     // No line from the server: the batches before it again, in a fresh transaction, then the
-    // batch's lines one by one until one fails; all of it rolled back. Where that cannot be
-    // done (the connection is gone), the batch's first line stands for it.
-    std::pair<std::size_t, DatabaseError> found{failed.batch.front(), failed.failure.error};
+    // batch's lines one by one until one fails; all of it rolled back.
+    std::variant<FoundLine, Unpinned> found = Unpinned::kNotAlone;
     try {
-      RunOwn(kBegin);
-      if (auto earlier = RunRange(0, failed.batch.front(), {})) {
-        found = {earlier->batch.front(), earlier->failure.error};
+      if (auto begin_failed = RunOwn(kBegin)) {
+        found = Unanswered(*begin_failed).value_or(Unpinned::kNotAlone);
+      } else if (auto earlier = RunRange(0, failed.batch.front(), {})) {
+        // An earlier batch fails now: the search itself cannot be trusted.
+        found = Unanswered(earlier->failure.error).value_or(Unpinned::kNotAlone);
       } else {
         for (std::size_t index : failed.batch) {
           if (auto failure = RunBatch(native_, lines_[index])) {
-            found = {index, failure->error};
+            if (auto why = Unanswered(failure->error)) {
+              found = *why;
+            } else {
+              found = FoundLine{index, failure->error};
+            }
             break;
           }
         }
       }
-    } catch (const DatabaseError&) {
-      found = {failed.batch.front(), failed.failure.error};
+    } catch (const DatabaseError& error) {
+      found = Unanswered(error).value_or(Unpinned::kNotAlone);
     }
     RollBack();
     return found;
@@ -207,6 +267,12 @@ ScriptLineError::ScriptLineError(std::string line, std::size_t number, const Dat
     : DatabaseError(cause.what(), cause.SqlState(), cause.NativeError()),
       line_(std::move(line)),
       number_(number) {}
+
+ScriptBatchError::ScriptBatchError(const std::string& explanation, std::size_t first,
+                                   std::size_t last, const DatabaseError& cause)
+    : DatabaseError(explanation + "\n" + cause.what(), cause.SqlState(), cause.NativeError()),
+      first_(first),
+      last_(last) {}
 
 bool LineStandsAlone(std::string_view line) {
   enum class State { kCode, kString, kBracket, kQuotedName, kLineComment, kBlockComment };
@@ -282,8 +348,13 @@ std::size_t RunScript(Connection& connection, const ServerLogin& login, std::str
 
   OdbcConnection& native = connection.Native();
   ScriptRun run(native, lines, limits);
-  run.RunOwn(kSessionSetup);
-  run.RunOwn(kBegin);
+  for (const char* sql : {kSessionSetup, kBegin}) {
+    if (auto failure = run.RunOwn(sql)) {
+      throw InContext("The script's transaction in " + std::string(database) +
+                          " could not be started; no line of the script has run.",
+                      *failure);
+    }
+  }
   std::size_t done = 0;
   if (progress) progress(0, total);
   const auto failed = run.RunRange(0, lines.size(), [&](std::size_t count) {
@@ -292,10 +363,29 @@ std::size_t RunScript(Connection& connection, const ServerLogin& login, std::str
   });
   if (failed) {
     run.RollBack();
-    auto [index, error] = run.FailingLine(*failed);
-    throw ScriptLineError(lines[index], index + 1, error);
+    auto found = run.FailingLine(*failed);
+    if (auto* line = std::get_if<ScriptRun::FoundLine>(&found)) {
+      throw ScriptLineError(lines[line->first], line->first + 1, line->second);
+    }
+    throw BatchError(std::get<Unpinned>(found), failed->batch.front() + 1, failed->batch.back() + 1,
+                     database, failed->failure.error);
   }
-  run.RunOwn(kCommit);
+  if (auto failure = run.RunOwn(kCommit)) {
+    if (Unanswered(*failure)) {
+      // The server may have committed before the answer was lost.
+      throw InContext(
+          "The connection was lost while the transaction was committed, after every "
+          "line of the script had run: whether " +
+              std::string(database) + " holds the script's rows is not known.",
+          *failure);
+    }
+    run.RollBack();
+    throw InContext(
+        "Committing the transaction failed after every line of the script had run; "
+        "nothing of the script is kept in " +
+            std::string(database) + ".",
+        *failure);
+  }
   return done;
 }
 

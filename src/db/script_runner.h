@@ -28,18 +28,36 @@ using ScriptProgress = std::function<void(std::size_t run, std::size_t total)>;
 /// script. Nothing of the script is left in the database.
 class ScriptLineError : public DatabaseError {
  public:
-  /// number counts the script's lines from 1; 0 for a statement the runner added itself
-  /// (BEGIN TRANSACTION, COMMIT TRANSACTION).
+  /// number counts the script's lines from 1.
   ScriptLineError(std::string line, std::size_t number, const DatabaseError& cause);
 
   /// The failing line's text.
   const std::string& Line() const noexcept { return line_; }
-  /// Its place in the script, from 1; 0 when it is a statement of the runner's own.
+  /// Its place in the script, from 1.
   std::size_t LineNumber() const noexcept { return number_; }
 
  private:
   std::string line_;
   std::size_t number_;
+};
+
+/// A failure of the script that no single line can be blamed for: the connection was lost
+/// or the server stopped answering while a batch of lines ran, or the batch failed while none
+/// of its lines fails on its own. what() says which, names the batch's lines and ends with
+/// the server's message. Nothing of the script is left in the database.
+class ScriptBatchError : public DatabaseError {
+ public:
+  /// first and last count the script's lines from 1.
+  ScriptBatchError(const std::string& explanation, std::size_t first, std::size_t last,
+                   const DatabaseError& cause);
+
+  /// The batch's first and last line in the script, from 1.
+  std::size_t FirstLine() const noexcept { return first_; }
+  std::size_t LastLine() const noexcept { return last_; }
+
+ private:
+  std::size_t first_;
+  std::size_t last_;
 };
 
 /// True when a line ends outside any string literal, quoted name and block comment, so that
@@ -60,7 +78,12 @@ bool LineStandsAlone(std::string_view line);
 /// first line, where running the script first needs the server). The failing line is the one
 /// the driver names within the batch (SQL_DIAG_SS_LINE) or, where the driver names none
 /// (FreeTDS), found by running the batches before it again and then its batch line by line,
-/// all in a fresh transaction that is rolled back. An empty script connects to nothing.
+/// all in a fresh transaction that is rolled back. Throws ScriptBatchError, naming the
+/// batch's lines, when the connection is lost or the server stops answering during a batch,
+/// or when no line of the failed batch fails on its own. A failure of the runner's own
+/// statements (the session's settings, BEGIN and COMMIT TRANSACTION) is never put on a line
+/// of the script: DatabaseError says what was under way and what became of the script. An
+/// empty script connects to nothing.
 std::size_t RunScript(Connection& connection, const ServerLogin& login, std::string_view database,
                       const std::vector<std::string>& lines, const ScriptProgress& progress = {},
                       const ScriptBatchLimits& limits = {});

@@ -9,16 +9,12 @@
 
 namespace devir::script {
 
-namespace {
-
-// Unlike the copied values, the amount is always a number written as general number text.
-std::string Amount(const db::Field& price, const db::Field& quantity) {
-  std::string text = db::GeneralNumberText(price.AsFloat() * quantity.AsFloat());
+std::string CarryOverAmount(double price, double quantity) {
+  // Unlike the copied values, the amount is always a number written as general number text.
+  std::string text = db::GeneralNumberText(price * quantity);
   std::replace(text.begin(), text.end(), ',', '.');
   return text;
 }
-
-}  // namespace
 
 std::size_t AddOpeningStockEntries(RowSource& rows, const std::string& balance_sql,
                                    const db::DateTime& date, StatementSink& statements) {
@@ -46,7 +42,7 @@ std::size_t AddOpeningStockEntries(RowSource& rows, const std::string& balance_s
     statement += ',';
     statement += FieldToSql(price);
     statement += ',';
-    statement += Amount(price, quantity);
+    statement += CarryOverAmount(price.AsFloat(), quantity.AsFloat());
     statement += ')';
     statements.Add(std::move(statement));
     ++read;

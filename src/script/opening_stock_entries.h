@@ -9,6 +9,10 @@
 
 namespace devir::script {
 
+/// A carry-over movement's amount as the statement writes it: price times quantity as
+/// doubles, in general number text ("10", "12.3456789012346").
+std::string CarryOverAmount(double price, double quantity);
+
 /// Runs the stock balance query `balance_sql` (BalanceQuerySql) and gives one carry-over
 /// movement ("DEVIR GIRIS") per result row, dated `date` (its day only):
 /// INSERT INTO STOKHAREKET(GDEPO,TARIH, FISNO,DURUM,ISLEM,CKODU,AYIR,BIRIM,KDVORAN,STOKKODU,

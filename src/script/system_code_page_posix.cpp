@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <stdexcept>
+#include <string>
 #include <system_error>
 
 #include "script/system_code_page.h"
@@ -29,10 +30,27 @@ std::string LocaleCharset() {
 }
 
 // Compared by ASCII, not by the locale's case rules (a Turkish locale lowers 'I' to 'ı').
-bool IsUtf8(const std::string& name) {
+std::string AsciiUpper(const std::string& name) {
   std::string upper;
   for (char c : name) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  return upper;
+}
+
+bool IsUtf8(const std::string& name) {
+  const std::string upper = AsciiUpper(name);
   return upper == "UTF-8" || upper == "UTF8";
+}
+
+// The names the C library gives the character set of the C and POSIX locales.
+bool IsPlainAscii(const std::string& name) {
+  const std::string upper = AsciiUpper(name);
+  return upper == "ANSI_X3.4-1968" || upper == "ASCII" || upper == "US-ASCII" || upper == "646";
+}
+
+// A locale of plain ASCII would turn every Turkish letter into '?': UTF-8 keeps them.
+std::string TraceCharset() {
+  const std::string locale = LocaleCharset();
+  return IsPlainAscii(locale) ? std::string("UTF-8") : locale;
 }
 
 // Bytes of the UTF-8 character (or broken sequence) that starts at text[0]; at least 1.
@@ -56,7 +74,10 @@ struct SystemCodePage::Converter {
   }
 };
 
-SystemCodePage::SystemCodePage() : SystemCodePage(LocaleCharset()) {}
+SystemCodePage::SystemCodePage() : SystemCodePage(TraceCharset()) {}
+
+SystemCodePage::SystemCodePage(int windows_code_page)
+    : SystemCodePage("CP" + std::to_string(windows_code_page)) {}
 
 SystemCodePage::SystemCodePage(const std::string& charset)
     : name_(charset), converter_(std::make_unique<Converter>()) {
@@ -87,6 +108,7 @@ std::string SystemCodePage::FromUtf8(std::string_view utf8) {
     if (result != static_cast<std::size_t>(-1) || error == E2BIG) continue;
     // A character the set lacks, or broken UTF-8: the code page's default character.
     out += '?';
+    ++replaced_;
     const std::size_t skip = CharacterLength(in, in_left);
     in += skip;
     in_left -= skip;

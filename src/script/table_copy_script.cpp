@@ -1,15 +1,27 @@
 #include "script/table_copy_script.h"
 
+#include <algorithm>
 #include <utility>
 
+#include "db/ascii_case.h"
+#include "db/type_name.h"
 #include "script/field_to_sql.h"
 
 namespace devir::script {
 
 namespace {
 
-bool IsLeftOut(const std::string& column) {
+bool IsIdColumn(const std::string& column) {
   return column == "ID" || column == "HID";
+}
+
+// A rowversion column takes no value at all: "DEFAULT" is refused by some engines.
+bool IsRowVersion(const db::Field& field, const std::vector<std::string>& row_versions) {
+  const std::string type = db::BaseTypeName(field.Type().type_name);
+  if (type == "timestamp" || type == "rowversion") return true;
+  return std::any_of(row_versions.begin(), row_versions.end(), [&](const std::string& name) {
+    return db::EqualsIgnoringAsciiCase(name, field.Name());
+  });
 }
 
 // A column name as it stands when it is a regular identifier (every name of the year
@@ -37,19 +49,26 @@ std::string ColumnName(const std::string& name) {
 
 }  // namespace
 
-std::size_t TableCopyScript(RowSource& rows, std::string_view table, StatementSink& script) {
+std::size_t TableCopyScript(RowSource& rows, std::string_view table, StatementSink& script,
+                            const std::vector<std::string>& row_versions) {
   rows.Open("SELECT * FROM " + std::string(table));
   ClosedOnExit close(rows);
   if (rows.Eof()) return 0;
 
+  const int count = rows.FieldCount();
+  std::vector<bool> left_out(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const db::Field& field = rows.FieldAt(i);
+    left_out[static_cast<std::size_t>(i)] =
+        IsIdColumn(field.Name()) || IsRowVersion(field, row_versions);
+  }
+
   // The columns are the same on every row: "INSERT INTO T(A,B) VALUES(" is built once. A
   // trailing character is cut after each list, as the copied statements always had it.
   std::string head = "INSERT INTO " + std::string(table) + "(";
-  const int count = rows.FieldCount();
   for (int i = 0; i < count; ++i) {
-    const std::string& name = rows.FieldAt(i).Name();
-    if (IsLeftOut(name)) continue;
-    head += ColumnName(name);
+    if (left_out[static_cast<std::size_t>(i)]) continue;
+    head += ColumnName(rows.FieldAt(i).Name());
     head += ',';
   }
   head.pop_back();
@@ -59,9 +78,8 @@ std::size_t TableCopyScript(RowSource& rows, std::string_view table, StatementSi
   while (!rows.Eof()) {
     std::string statement = head;
     for (int i = 0; i < count; ++i) {
-      const db::Field& field = rows.FieldAt(i);
-      if (IsLeftOut(field.Name())) continue;
-      statement += FieldToSql(field);
+      if (left_out[static_cast<std::size_t>(i)]) continue;
+      statement += FieldToSql(rows.FieldAt(i));
       statement += ',';
     }
     statement.pop_back();

@@ -56,7 +56,8 @@ std::filesystem::path DefaultTracePath() {
 #endif
 }
 
-void WriteTraceFile(const std::vector<std::string>& lines, const std::filesystem::path& path) {
+TraceFileReport WriteTraceFile(const std::vector<std::string>& lines,
+                               const std::filesystem::path& path) {
   SystemCodePage code_page;
   errno = 0;
   File file(OpenForWriting(path));
@@ -71,6 +72,7 @@ void WriteTraceFile(const std::vector<std::string>& lines, const std::filesystem
   // The last buffered bytes reach the disk only here; a full disk shows up now.
   errno = 0;
   if (std::fclose(file.release()) != 0) ThrowFileError(path, errno != 0 ? errno : EIO);
+  return {code_page.Name(), code_page.Replaced()};
 }
 
 }  // namespace devir::script

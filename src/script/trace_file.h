@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,9 +11,17 @@ namespace devir::script {
 /// directory ($HOME, else the account's home, else the current directory).
 std::filesystem::path DefaultTracePath();
 
+/// How the trace file was written.
+struct TraceFileReport {
+  std::string charset;       ///< SystemCodePage's name: "CP1254", "UTF-8", "1254"
+  std::size_t replaced = 0;  ///< characters the charset lacks, written as '?'
+};
+
 /// Writes each line followed by CR LF to `path`, replacing an earlier file, in the system's
-/// 8-bit code page (SystemCodePage) without a byte-order mark. Throws std::runtime_error
-/// "<path>: <the system's message>" when the file cannot be written.
-void WriteTraceFile(const std::vector<std::string>& lines, const std::filesystem::path& path);
+/// 8-bit code page (SystemCodePage: UTF-8 under a locale of plain ASCII) without a byte-order
+/// mark. Throws std::runtime_error "<path>: <the system's message>" when the file cannot be
+/// written.
+TraceFileReport WriteTraceFile(const std::vector<std::string>& lines,
+                               const std::filesystem::path& path);
 
 }  // namespace devir::script

@@ -26,8 +26,10 @@ class CountedLines final : public StatementSink {
   std::size_t count_ = 0;
 };
 
-ScriptStep CopyTable(RowSource& rows, std::string_view table, StatementSink& entries) {
-  const std::size_t read = TableCopyScript(rows, table, entries);
+ScriptStep CopyTable(RowSource& rows, std::string_view table, StatementSink& entries,
+                     const RowVersionLookup& row_versions) {
+  const std::size_t read = TableCopyScript(
+      rows, table, entries, row_versions ? row_versions(table) : std::vector<std::string>{});
   return {std::string(table), std::string(table), read, read};
 }
 
@@ -35,7 +37,7 @@ ScriptStep CopyTable(RowSource& rows, std::string_view table, StatementSink& ent
 
 ScriptReport BuildTransferScript(RowSource& rows, const db::DateTime& opening_date,
                                  const std::string& balance_sql, const StageCallback& set_stage,
-                                 StatementSink& lines) {
+                                 StatementSink& lines, const RowVersionLookup& row_versions) {
   ScriptReport report;
   CountedLines counted(lines);
   EntryLines entries(counted);
@@ -44,7 +46,7 @@ ScriptReport BuildTransferScript(RowSource& rows, const db::DateTime& opening_da
   // The STOK table script is one entry: its statements each end with CR LF and the entry's
   // own CR LF follows, which leaves one empty line behind them (also when STOK is empty).
   set_stage("stok tablosu");
-  report.steps.push_back(CopyTable(rows, kCopiedTables.front(), entries));
+  report.steps.push_back(CopyTable(rows, kCopiedTables.front(), entries, row_versions));
   counted.Add(std::string());
 
   set_stage("stokhareket tablosu");
@@ -57,7 +59,7 @@ ScriptReport BuildTransferScript(RowSource& rows, const db::DateTime& opening_da
   entries.Add(kMainDepotStatement);
   report.steps.push_back({"DEPO", "", 0, 1});
   for (std::size_t i = 1; i < kCopiedTables.size(); ++i) {
-    report.steps.push_back(CopyTable(rows, kCopiedTables[i], entries));
+    report.steps.push_back(CopyTable(rows, kCopiedTables[i], entries, row_versions));
   }
   report.lines = counted.Count();
   return report;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/field.h"
@@ -32,6 +33,10 @@ struct ScriptReport {
   std::size_t lines = 0;            ///< non-empty lines (the statements the server will run)
 };
 
+/// The rowversion columns of a source table (RowVersionColumns), which its statements leave
+/// out; empty: by the driver's type names alone.
+using RowVersionLookup = std::function<std::vector<std::string>(std::string_view table)>;
+
 /// What the balance query's step names as its source.
 inline constexpr char kBalanceSource[] = "STOKHAREKET balances";
 
@@ -39,10 +44,11 @@ inline constexpr char kBalanceSource[] = "STOKHAREKET balances";
 /// "SET DATEFORMAT DMY"; the STOK statements; one empty line; one carry-over movement per
 /// row of `balance_sql` dated `opening_date`; the main depot statement; the statements of
 /// HESAPKODU and DUZEYKODU1 to DUZEYKODU5. Sets the stage before each step. A statement
-/// with a line break in it becomes several lines, as a list of lines would split it.
+/// with a line break in it becomes several lines, as a list of lines would split it. Each
+/// copied table's rowversion columns are asked of row_versions, when set, within its stage.
 /// Returns what each step read and wrote. Throws what the source throws.
 ScriptReport BuildTransferScript(RowSource& rows, const db::DateTime& opening_date,
                                  const std::string& balance_sql, const StageCallback& set_stage,
-                                 StatementSink& lines);
+                                 StatementSink& lines, const RowVersionLookup& row_versions = {});
 
 }  // namespace devir::script

@@ -14,5 +14,7 @@ inline constexpr char kRegistryStage[] = "şirket";
 inline constexpr char kAttachStage[] = "attach";
 /// Running the script in the new year's database.
 inline constexpr char kRunStage[] = "x.txt";
+/// Proving that the new year holds what the old one had.
+inline constexpr char kProofStage[] = "doğrulama";
 
 }  // namespace devir::transfer

@@ -1,8 +1,11 @@
 #include "transfer/transfer_run.h"
 
+#include "check/checks.h"
+#include "check/target_empty.h"
 #include "db/connection.h"
 #include "db/query.h"
 #include "script/balance_query.h"
+#include "script/catalog_columns.h"
 #include "script/query_row_source.h"
 #include "script/statement_sink.h"
 #include "script/trace_file.h"
@@ -33,7 +36,11 @@ class CommandTimeoutScope {
 
 TransferSummary TransferRun(db::Connection& connection, db::Query& q,
                             const TransferSettings& settings, const TransferCallbacks& callbacks) {
+  std::string last_stage;
   const auto set_stage = [&](const std::string& stage) {
+    // The checks open "şirket" before provisioning sets it again: shown once.
+    if (stage == last_stage) return;
+    last_stage = stage;
     if (callbacks.set_stage) callbacks.set_stage(stage);
   };
   TransferSummary summary;
@@ -49,20 +56,51 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
     script::StatementList list;
     const std::string& balance_sql =
         settings.balance_sql.empty() ? script::BalanceQuerySql() : settings.balance_sql;
-    summary.script =
-        script::BuildTransferScript(rows, settings.opening_date, balance_sql, set_stage, list);
-    if (!settings.trace_path.empty()) script::WriteTraceFile(list.Items(), settings.trace_path);
+    // Rowversion columns by the catalogue: a driver may report them as plain binary.
+    const auto row_versions = [&rows](std::string_view table) {
+      return script::RowVersionColumns(rows, table);
+    };
+    summary.script = script::BuildTransferScript(rows, settings.opening_date, balance_sql,
+                                                 set_stage, list, row_versions);
+    if (!settings.trace_path.empty()) {
+      summary.trace = script::WriteTraceFile(list.Items(), settings.trace_path);
+    }
     lines = list.Take();
   }
   if (settings.dry_run) return summary;
 
   const int year = settings.target_year;
+  if (settings.check_errors_first) {
+    // Still on the source: nothing has changed on the server yet.
+    set_stage(kRegistryStage);
+    script::QueryRowSource rows(q);
+    const check::CheckReport report =
+        check::RunChecks(rows,
+                         {.login = settings.login,
+                          .source = settings.source_database,
+                          .target_year = year,
+                          .data_folder = summary.data_folder,
+                          .trace_path = {},  // written already
+                          .template_folders = settings.template_folders},
+                         check::CheckScope::kErrorsOnly);
+    if (report.HasErrors()) throw check::ChecksFailed(report);
+  }
   summary.template_copy = ProvisionTarget(connection, settings.login, summary.data_folder,
                                           settings.template_folders, year, set_stage);
 
   set_stage(kRunStage);
+  check::EnsureTargetEmpty(connection, settings.login, year, summary.data_folder);
   summary.statements_run = db::RunScript(
       connection, settings.login, target::TargetDatabaseName(year), lines, callbacks.progress);
+
+  if (settings.prove) {
+    set_stage(kProofStage);
+    summary.proof =
+        check::ProveTransfer({.login = settings.login,
+                              .source = settings.source_database,
+                              .target_year = year,
+                              .command_timeout_seconds = settings.command_timeout_seconds});
+  }
   return summary;
 }
 

@@ -3,12 +3,15 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "check/proof.h"
 #include "db/field.h"
 #include "db/script_runner.h"
 #include "db/server_login.h"
+#include "script/trace_file.h"
 #include "script/transfer_script.h"
 #include "target/target_year.h"
 #include "target/template_files.h"
@@ -39,6 +42,13 @@ struct TransferSettings {
   /// a year with millions of movements may take minutes, yet a server that stops answering
   /// must end in an error rather than a frozen window.
   int command_timeout_seconds = 600;
+  /// The source database's name, for the checks and the proof.
+  std::string source_database;
+  /// Run the checks that can find an error (check::CheckScope::kErrorsOnly) at the start of
+  /// "şirket", before anything changes on the server.
+  bool check_errors_first = false;
+  /// Prove after the script, under "doğrulama", that the target holds what the source had.
+  bool prove = false;
 };
 
 /// How the run shows what it does. Any of them may be empty.
@@ -54,20 +64,25 @@ struct TransferCallbacks {
 /// What a finished run did.
 struct TransferSummary {
   script::ScriptReport script;               ///< what each step read and wrote
+  script::TraceFileReport trace;             ///< the trace file's charset and replacements
   std::size_t statements_run = 0;            ///< 0 for a dry run
   std::string data_folder;                   ///< with its final separator
   target::TemplateCopyResult template_copy;  ///< what became of the copies (not for a dry run)
+  std::optional<check::ProofReport> proof;   ///< the proof, when asked for
 };
 
 /// The transfer from the source database that `connection` is connected to (`q` is a query on
 /// it) into the target year's database: the data folder made to end with its separator, the
 /// transfer script built from the source and written to the trace file, the year registered
 /// and its template attached, every non-empty script line run in the target in one
-/// transaction. The stage label is set before each step.
+/// transaction, and the proof made when asked for. The stage label is set before each step.
+/// Before the first line runs, every table the script writes must be empty in the target.
 ///
 /// Throws db::ScriptLineError when a script line fails (nothing of the script stays in the
-/// target); any other failure throws std::exception with the server's or system's message,
-/// placed by the stage set last.
+/// target); check::ChecksFailed when the checks find an error; check::TargetNotEmpty when the
+/// attached target holds rows (nothing is written to it); any other failure throws
+/// std::exception with the server's or system's message, placed by the stage set last. A
+/// proof that finds differences does not throw: the summary holds it.
 TransferSummary TransferRun(db::Connection& connection, db::Query& q,
                             const TransferSettings& settings, const TransferCallbacks& callbacks);
 

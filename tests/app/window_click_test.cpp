@@ -111,7 +111,7 @@ TEST_F(WindowClickTest, PasswordWithSemicolonCarriesTheYearOver) {
   window_.Button1->click();
   // Every connection of the run (source, registry, attach, script) logged in with it.
   EXPECT_EQ(dialogs_.messages, QStringList{"Bitti"});
-  EXPECT_EQ(window_.Stage(), "x.txt");
+  EXPECT_EQ(window_.Stage(), "doğrulama");
   EXPECT_FALSE(window_.C.Connected());
 }
 

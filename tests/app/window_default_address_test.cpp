@@ -51,7 +51,7 @@ TEST(WindowDefaultAddressTest, CancelConnectsToTheLocalSqlExpressInstance) {
   EXPECT_TRUE(driver.Seen());
   EXPECT_EQ(dialogs.messages, QStringList{"Bitti"});
   EXPECT_EQ(window.ServerAddress(), ".\\SQLExpress");
-  EXPECT_EQ(window.Stage(), "x.txt");
+  EXPECT_EQ(window.Stage(), "doğrulama");
   EXPECT_EQ(db::ParseAdoConnectionString(window.C.ConnectionString()).data_source, ".\\SQLExpress");
 }
 

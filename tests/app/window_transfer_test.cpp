@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "tests/app/scoped_home.h"
 #include "tests/app/scripted_dialogs.h"
 #include "tests/support/sandbox_process.h"
+#include "tests/support/stock_balance_lines.h"
 #include "tests/support/transfer_checks.h"
 
 namespace devir::app {
@@ -104,14 +106,15 @@ TEST_F(WindowTransferTest, CarriesTheSampleOverThenSaysBittiAndCloses) {
   // Each stage was on the screen while the run went on, and no button was usable meanwhile.
   EXPECT_EQ(painted.stages,
             (QStringList{"veritabanına bağlanılamadı", "stok tablosu", "stokhareket tablosu",
-                         "depo+hk+dk", "şirket", "attach", "x.txt"}));
+                         "depo+hk+dk", "şirket", "attach", "x.txt", "doğrulama"}));
   EXPECT_EQ(painted.paints_with_a_button_enabled, 0);
 
   EXPECT_EQ(dialogs_.messages, QStringList{"Bitti"});
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(window->LabeledEdit3->text().toStdString(), sandbox_->DataDir().string() + "/");
-  EXPECT_EQ(window->Stage(), "x.txt");
-  EXPECT_EQ(window->Label1->text(), "x.txt");
+  // The proof held: it showed its stage and said nothing.
+  EXPECT_EQ(window->Stage(), "doğrulama");
+  EXPECT_EQ(window->Label1->text(), "doğrulama");
   EXPECT_EQ(window->ProgressBar1->value(), window->ProgressBar1->maximum());
   EXPECT_TRUE(fs::exists(sandbox_->DataDir() / "E2018_Data.MDF"));
   EXPECT_TRUE(fs::exists(sandbox_->DataDir() / "E2018_Log.LDF"));
@@ -121,6 +124,27 @@ TEST_F(WindowTransferTest, CarriesTheSampleOverThenSaysBittiAndCloses) {
   const std::size_t lines = checks::ExpectTraceMatchesTarget(home_.TraceFile(), Server(), "E2018");
   EXPECT_EQ(window->ProgressBar1->text().toStdString(),
             std::to_string(lines) + " / " + std::to_string(lines));
+}
+
+// The balance query as it was first printed gives each item of a depot the whole depot's
+// balance: the proof recomputes the balances and shows what differs before "Bitti".
+TEST_F(WindowTransferTest, AFailingProofIsShownUnderItsStageBeforeBitti) {
+  auto window = OpenWindow();
+  window->ADOQuery1.SetSql(checks::PrintedBalanceQuerySql());
+  ClickLeavingTheSourceUnchanged(*window, &TFdevir::Button1);
+
+  ASSERT_EQ(dialogs_.messages.size(), 2) << dialogs_.messages.join(" | ").toStdString();
+  const std::string shown = dialogs_.messages[0].toStdString();
+  EXPECT_TRUE(dialogs_.messages[0].startsWith(
+      "doğrulama\r\nThe proof that E2018 holds what E2017 had failed:\n"
+      "opening entries (STOKHAREKET): "))
+      << shown;
+  EXPECT_TRUE(dialogs_.messages[0].contains(QRegularExpression(
+      "\nSTOKHAREKET GDEPO 0\\d, STOKKODU [^,]+, ADET: -?[0-9.]+ in E2017, -?[0-9.]+ in E2018")))
+      << shown;
+  EXPECT_FALSE(dialogs_.messages[0].contains("\nSTOK:")) << "the copied tables were equal";
+  EXPECT_EQ(dialogs_.messages[1], "Bitti");
+  EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(WindowTransferTest, AFailingLineIsShownAndTheWindowStaysWithBothButtonsDisabled) {
@@ -142,7 +166,9 @@ TEST_F(WindowTransferTest, AFailingLineIsShownAndTheWindowStaysWithBothButtonsDi
   }
 }
 
-TEST_F(WindowTransferTest, AnAttachedTargetFailsAfterAttachThenBitti) {
+// The checks before "şirket" find it before anything changes; the server's own message at the
+// attach is the transfer run's test (transfer_run_sandbox_test).
+TEST_F(WindowTransferTest, AnAttachedTargetIsFoundByTheChecksThenBitti) {
   auto first = OpenWindow();
   dialogs_.answers = {Server()};
   first->Button1->click();
@@ -153,9 +179,10 @@ TEST_F(WindowTransferTest, AnAttachedTargetFailsAfterAttachThenBitti) {
   ClickLeavingTheSourceUnchanged(*window, &TFdevir::Button1);
 
   ASSERT_EQ(dialogs_.messages.size(), 2) << dialogs_.messages.join(" | ").toStdString();
-  EXPECT_TRUE(dialogs_.messages[0].startsWith("attach\r\n")) << dialogs_.messages[0].toStdString();
-  EXPECT_TRUE(dialogs_.messages[0].contains("Database 'E2018' already exists"))
+  EXPECT_TRUE(dialogs_.messages[0].startsWith("şirket\r\n")) << dialogs_.messages[0].toStdString();
+  EXPECT_TRUE(dialogs_.messages[0].contains("the target database is already attached: 1"))
       << dialogs_.messages[0].toStdString();
+  EXPECT_TRUE(dialogs_.messages[0].contains("\n  E2018")) << dialogs_.messages[0].toStdString();
   EXPECT_EQ(dialogs_.messages[1], "Bitti");
   EXPECT_FALSE(window->isVisible());
 }

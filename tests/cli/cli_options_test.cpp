@@ -8,6 +8,7 @@
 
 #include "cli/options.h"
 #include "cli/progress_reporter.h"
+#include "cli/reports.h"
 #include "cli/row_counts.h"
 
 namespace devir::cli {
@@ -58,6 +59,10 @@ TEST(CliOptionsTest, TheSourceFollowsTheTargetYearUnlessGiven) {
 TEST(CliOptionsTest, CommandsAreChosenByTheirOption) {
   EXPECT_EQ(ParseOptions({"--detach"}, Defaults()).command, Command::kDetach);
   EXPECT_EQ(ParseOptions({"--row-counts"}, Defaults()).command, Command::kRowCounts);
+  EXPECT_EQ(ParseOptions({"--check"}, Defaults()).command, Command::kCheck);
+  EXPECT_EQ(ParseOptions({"--verify"}, Defaults()).command, Command::kVerify);
+  EXPECT_TRUE(ParseOptions({}, Defaults()).verify);
+  EXPECT_FALSE(ParseOptions({"--no-verify"}, Defaults()).verify);
   EXPECT_EQ(ParseOptions({"--help"}, Defaults()).command, Command::kHelp);
   // A password on the command line is refused even beside --help: it is out already.
   EXPECT_THROW(ParseOptions({"--password", "x", "--help"}, Defaults()), UsageError);
@@ -87,6 +92,12 @@ TEST(CliOptionsTest, BadUsageIsRefused) {
       {"--detach", "--dry-run"},
       {"--detach", "--row-counts"},
       {"--row-counts", "--dry-run"},
+      {"--check", "--verify"},
+      {"--check", "--dry-run"},
+      {"--verify", "--detach"},
+      {"--no-verify", "--verify"},
+      {"--no-verify", "--check"},
+      {"--no-verify", "--dry-run"},
   };
   for (const auto& args : cases) {
     std::string line;
@@ -106,7 +117,8 @@ TEST(CliOptionsTest, UsageNamesEveryOption) {
   const std::string usage = UsageText();
   for (const char* option :
        {"--server", "--user", "--password-file", "DEVIR_PASSWORD", "--source", "--target-year",
-        "--date", "--data-dir", "--trace", "--dry-run", "--detach", "--row-counts", "--help"}) {
+        "--date", "--data-dir", "--trace", "--dry-run", "--detach", "--row-counts", "--check",
+        "--verify", "--no-verify", "3 the proof failed", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }
@@ -145,6 +157,36 @@ TEST(RowCountsTest, PrintsSourceAndTargetSideBySide) {
             "table                E2017       E2018\n"
             "STOK                    42          42\n"
             "DEPO                     7           -\n");
+}
+
+TEST(ReportsTest, ACheckReportListsErrorsFirstWithTheirExamples) {
+  check::CheckReport report;
+  report.findings.emplace_back(check::Severity::kWarning, "w", "later");
+  report.findings.back().Add("a");
+  report.findings.emplace_back(check::Severity::kError, "e", "first");
+  for (int i = 0; i < 12; ++i) report.findings.back().Add("k" + std::to_string(i));
+  std::ostringstream out;
+  PrintCheckReport(out, report);
+  EXPECT_EQ(out.str(),
+            "error: e: 12 (first)\n  k0\n  k1\n  k2\n  k3\n  k4\n  k5\n  k6\n  k7\n  k8\n  k9\n"
+            "  ... and 2 more\n"
+            "warning: w: 1 (later)\n  a\n"
+            "1 error, 1 warning\n");
+}
+
+TEST(ReportsTest, AProofReportShowsItsTableItsDifferencesAndItsVerdict) {
+  check::ProofReport report;
+  report.lines.push_back({"STOK", 2, 2, 1, 1});
+  report.AddDifference({"STOK", "STOKKODU A", "STOKADI", "'x'", "'y'"});
+  std::ostringstream out;
+  PrintProofReport(out, report, "E2017", "E2018");
+  EXPECT_EQ(out.str(),
+            "check                             source rows  target rows        equal    different\n"
+            "STOK                                        2            2            1            1\n"
+            "first differences (1 of 1): table, key, column: E2017 | E2018\n"
+            "  STOK, STOKKODU A, STOKADI: 'x' | 'y'\n"
+            "the proof FAILED: E2018 does not hold what E2017 had\n");
+  EXPECT_FALSE(report.Passed());
 }
 
 }  // namespace

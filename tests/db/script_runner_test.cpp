@@ -199,5 +199,85 @@ TEST_F(ScriptRunnerTest, AScriptAfterAFailedOneRunsOnTheSameConnectionObject) {
   EXPECT_EQ(CountRows(), 3);
 }
 
+// A server of its own, which each test stops in the middle of a script.
+class ScriptRunnerCutTest : public ::testing::Test {
+ protected:
+  ScriptRunnerCutTest() : sandbox_(Unseeded()) {
+    Connection connection;
+    RunOnDatabase(connection, Login(), "master", std::string("CREATE DATABASE ") + kDatabase);
+    RunOnDatabase(connection, Login(), kDatabase,
+                  "CREATE TABLE T(A nvarchar(5), B int, D datetime)");
+  }
+
+  static SandboxProcess::Options Unseeded() {
+    SandboxProcess::Options options;
+    options.seed = false;
+    return options;
+  }
+
+  ServerLogin Login() const { return {sandbox_.DataSource(), kUser, kPassword}; }
+
+  // Runs ten inserts four to a batch; the server is killed once `run` statements are done.
+  void RunCutAfter(std::size_t run) {
+    Connection connection;
+    RunScript(connection, Login(), kDatabase, Inserts(10),
+              [&](std::size_t done, std::size_t) {
+                if (done == run) sandbox_.Kill();
+              },
+              {.max_lines = 4});
+  }
+
+  long long RowsAfterRestart() {
+    sandbox_.Start();
+    Connection reader;
+    reader.SetConnectionString(RunnerConnectionString(Login(), kDatabase));
+    reader.Connect();
+    Query query(reader);
+    query.SetSql("SELECT COUNT(*) FROM T");
+    query.Open();
+    return static_cast<long long>(query.FieldAt(0).AsFloat());
+  }
+
+  SandboxProcess sandbox_;
+};
+
+// The second batch meets a closed connection: none of its four lines is to blame, and the
+// message says so instead of naming one of them.
+TEST_F(ScriptRunnerCutTest, AConnectionLostInABatchNamesTheBatchsLines) {
+  try {
+    RunCutAfter(4);
+    FAIL() << "ran on a killed server";
+  } catch (const ScriptLineError& error) {
+    FAIL() << "blamed line " << error.LineNumber() << ": " << error.what();
+  } catch (const ScriptBatchError& error) {
+    EXPECT_EQ(error.FirstLine(), 5u);
+    EXPECT_EQ(error.LastLine(), 8u);
+    EXPECT_EQ(std::string(error.what())
+                  .rfind("The connection to the server was lost while lines 5 "
+                         "to 8 of the script ran",
+                         0),
+              0u)
+        << error.what();
+  }
+  EXPECT_EQ(RowsAfterRestart(), 0);
+}
+
+// Every line ran; the runner's own COMMIT is no line of the script, and whether it reached
+// the server is not known.
+TEST_F(ScriptRunnerCutTest, AConnectionLostAtCommitBlamesNoLine) {
+  try {
+    RunCutAfter(10);
+    FAIL() << "committed on a killed server";
+  } catch (const ScriptLineError& error) {
+    FAIL() << "blamed line " << error.LineNumber() << " (" << error.Line() << "): " << error.what();
+  } catch (const ScriptBatchError& error) {
+    FAIL() << "blamed lines " << error.FirstLine() << " to " << error.LastLine();
+  } catch (const DatabaseError& error) {
+    EXPECT_NE(std::string(error.what()).find("whether Deneme holds the script's rows is not known"),
+              std::string::npos)
+        << error.what();
+  }
+}
+
 }  // namespace
 }  // namespace devir::db

@@ -60,5 +60,30 @@ TEST(SystemCodePage, FollowsTheEnvironmentsLocale) {
   EXPECT_EQ(SystemCodePage().Name(), "UTF-8");
 }
 
+// The C and POSIX locales of cron jobs and containers name plain ASCII: every Turkish letter
+// would become '?', so the system's code page is UTF-8 there.
+TEST(SystemCodePage, ThePlainAsciiLocaleGivesUtf8) {
+  for (const char* locale : {"C", "POSIX"}) {
+    ScopedEnvironment all("LC_ALL", locale);
+    SystemCodePage code_page;
+    EXPECT_EQ(code_page.Name(), "UTF-8") << locale;
+    EXPECT_EQ(code_page.FromUtf8("Şişe"), "Şişe") << locale;
+    EXPECT_EQ(code_page.Replaced(), 0u) << locale;
+  }
+}
+
+TEST(SystemCodePage, CountsTheCharactersItReplaces) {
+  SystemCodePage code_page("ISO-8859-9");
+  code_page.FromUtf8("a€b😀c");
+  code_page.FromUtf8("ğ\xC3");
+  EXPECT_EQ(code_page.Replaced(), 3u);
+}
+
+TEST(SystemCodePage, AWindowsCodePageByItsNumber) {
+  SystemCodePage code_page(1254);
+  EXPECT_EQ(code_page.FromUtf8("Ğ€Ω"), "\xD0\x80?");
+  EXPECT_EQ(code_page.Replaced(), 1u);
+}
+
 }  // namespace
 }  // namespace devir::script

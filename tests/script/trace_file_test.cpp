@@ -67,10 +67,12 @@ TEST_F(TraceFileTest, WrittenInTheLocalesEightBitCodePage) {
     GTEST_SKIP() << "locale tr_TR.CP1254 is not available in " << DEVIR_TEST_LOCALE_DIR;
   }
   const fs::path path = dir_ / "X.TXT";
-  WriteTraceFile({"N'Şeker ğ' 😀"}, path);
+  const TraceFileReport report = WriteTraceFile({"N'Şeker ğ' 😀"}, path);
   EXPECT_EQ(ReadBytes(path),
             "N'\xDE"
             "eker \xF0' ?\r\n");
+  EXPECT_EQ(report.charset, "CP1254");
+  EXPECT_EQ(report.replaced, 1u);
 }
 
 TEST_F(TraceFileTest, FolderThatDoesNotExistNamesPathAndSystemMessage) {

@@ -127,6 +127,7 @@ void SandboxProcess::Start() {
     args.push_back("--login");
     args.push_back(login);
   }
+  args.insert(args.end(), options_.serve_options.begin(), options_.serve_options.end());
   auto argv = Argv(args);
 
   Pipe out;

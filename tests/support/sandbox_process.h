@@ -18,7 +18,8 @@ class SandboxProcess {
     std::string sample = "small";
     int browser_port = 0;  ///< 0: no SQL Server Browser; 1434 for instance lookups
     std::string instance = "SQLEXPRESS";
-    std::vector<std::string> logins;  ///< "user:password"; empty: the default sa:qolvanet
+    std::vector<std::string> logins;         ///< "user:password"; empty: the default sa:qolvanet
+    std::vector<std::string> serve_options;  ///< further options of serve
   };
 
   SandboxProcess();

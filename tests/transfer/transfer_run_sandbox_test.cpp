@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "check/target_empty.h"
 #include "db/connection.h"
 #include "db/database_error.h"
 #include "db/query.h"
@@ -171,6 +172,56 @@ TEST_F(TransferRunTest, AFailingLineIsNamedAndLeavesTheTargetWithoutRows) {
   for (const auto& [table, count] : checks::CountCarriedRows(Server(), "E2018")) {
     EXPECT_EQ(count, 0) << table;
   }
+}
+
+// After "DB Sil" the filled files stay and are attached again; the run stops before its first
+// line, at "x.txt", and writes nothing.
+TEST_F(TransferRunTest, ARetryOntoTheFilesOfAnEarlierTransferStopsBeforeTheFirstLine) {
+  Run(Settings());
+  const auto rows = checks::CountCarriedRows(Server(), "E2018");
+  checks::RunSql(Server(), "master", "sp_detach_db 'E2018'");
+  stages_.clear();
+  progress_.clear();
+  EXPECT_THROW(Run(Settings()), check::TargetNotEmpty);
+  EXPECT_EQ(stages_.back(), "x.txt");
+  EXPECT_TRUE(progress_.empty()) << "a line ran";
+  EXPECT_EQ(checks::CountCarriedRows(Server(), "E2018"), rows);
+}
+
+TEST_F(TransferRunTest, TheProofFollowsTheScriptUnderItsOwnStage) {
+  TransferSettings settings = Settings();
+  settings.source_database = "E2017";
+  settings.check_errors_first = true;
+  settings.prove = true;
+  const TransferSummary summary = Run(settings);
+  EXPECT_EQ(stages_, (std::vector<std::string>{"stok tablosu", "stokhareket tablosu", "depo+hk+dk",
+                                               "şirket", "attach", "x.txt", "doğrulama"}));
+  ASSERT_TRUE(summary.proof);
+  EXPECT_TRUE(summary.proof->Passed());
+  EXPECT_EQ(summary.proof->lines.size(), 10u);
+}
+
+// A server or driver that reports the rowversion column STOK.SURUM as plain binary: the
+// catalogue still names it, so the statements leave it out and the server fills it.
+TEST_F(TransferRunTest, ARowVersionReportedAsBinaryIsLeftOutByTheCatalogue) {
+  sandbox_.reset();
+  SandboxProcess::Options options;
+  options.serve_options = {"--rowversion-as", "binary"};
+  sandbox_ = std::make_unique<SandboxProcess>(options);
+  {
+    db::Connection connection;
+    db::Query query(connection);
+    db::ConnectSource(connection, Settings().login, "E2017");
+    query.SetSql("SELECT SURUM FROM STOK");
+    query.Open();
+    ASSERT_EQ(query.FieldAt(0).Type().type_name, "binary");
+  }
+
+  Run(Settings());
+
+  checks::ExpectMasterTablesCarried(Server(), "E2017", "E2018");
+  EXPECT_EQ(checks::CountRows(Server(), "E2018", "STOK"),
+            checks::CountRows(Server(), "E2017", "STOK"));
 }
 
 }  // namespace

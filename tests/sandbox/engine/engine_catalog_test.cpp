@@ -148,5 +148,36 @@ TEST_F(EngineTest, HiddenTablesAreInvisible) {
   EXPECT_EQ(tables.Scalar(), Value{std::int64_t{0}});
 }
 
+TEST_F(EngineTest, SaHoldsEveryServerRoleAnotherLoginNone) {
+  NewDatabase("E2017");
+  engine_.reset();
+  engine_ = std::make_unique<Engine>(
+      dir_.Path(), std::vector<struct Engine::Login>{{"sa", "Secret1!"}, {"muhasebe", "Gizli1!"}});
+  const char* sql = "SELECT IS_SRVROLEMEMBER('sysadmin'), IS_SRVROLEMEMBER('dbcreator')";
+  auto sa = engine_->Login("sa", "Secret1!", "E2017");
+  EXPECT_EQ(Ok(*sa, sql).results.at(0).rows.at(0), (Row{std::int64_t{1}, std::int64_t{1}}));
+  auto other = engine_->Login("muhasebe", "Gizli1!", "E2017");
+  EXPECT_EQ(Ok(*other, sql).results.at(0).rows.at(0), (Row{std::int64_t{0}, std::int64_t{0}}));
+}
+
+// A rowversion column is found by its type in the catalogue, as SQL Server's own views
+// describe it, whatever name a driver reports for it.
+TEST_F(EngineTest, SysColumnsJoinSysTypesNamesEachColumnsTypeAndIdentity) {
+  auto session = NewDatabase("E2017");
+  Ok(*session,
+     "CREATE TABLE STOK(ID int IDENTITY(1,1) NOT NULL PRIMARY KEY, STOKADI nvarchar(100) NULL, "
+     "SURUM rowversion)");
+  RecordingSink sink = Ok(*session,
+                          "SELECT c.name, t.name AS type_name, c.is_identity FROM sys.columns c "
+                          "JOIN sys.types t ON t.user_type_id = c.system_type_id "
+                          "WHERE c.object_id = OBJECT_ID(N'STOK') ORDER BY c.column_id");
+  const std::vector<Row> expected = {
+      {std::string("ID"), std::string("int"), std::int64_t{1}},
+      {std::string("STOKADI"), std::string("nvarchar"), std::int64_t{0}},
+      {std::string("SURUM"), std::string("timestamp"), std::int64_t{0}},
+  };
+  EXPECT_EQ(sink.results.at(0).rows, expected);
+}
+
 }  // namespace
 }  // namespace sandbox::testing

@@ -178,6 +178,27 @@ TEST_F(SelectTest, SystemFunctionsAnswer) {
   EXPECT_EQ(row[2], Value{std::int64_t{0}});
 }
 
+// What a login may do and how text is encoded, asked of the server as SQL Server answers it.
+TEST_F(SelectTest, ServerRolesAndTheCodePageAnswer) {
+  RecordingSink sink = Ok(*session_,
+                          "SELECT IS_SRVROLEMEMBER('sysadmin'), IS_SRVROLEMEMBER('dbcreator'), "
+                          "IS_SRVROLEMEMBER('yok'), COLLATIONPROPERTY("
+                          "CONVERT(nvarchar(128), SERVERPROPERTY('Collation')), 'CodePage')");
+  EXPECT_EQ(sink.results.at(0).rows.at(0),
+            (Row{std::int64_t{1}, std::int64_t{1}, std::monostate{}, std::int64_t{1254}}));
+}
+
+// A binary collation orders by code point: upper case before lower case, İ after z.
+TEST_F(SelectTest, OrderByABinaryCollationOrdersByCodePoint) {
+  Ok(*session_, "INSERT INTO DEPO(KODU) VALUES(N'a'), (N'İ'), (N'Z')");
+  RecordingSink sink = Ok(*session_,
+                          "SELECT KODU FROM DEPO WHERE KODU NOT LIKE '0%' "
+                          "ORDER BY KODU COLLATE Latin1_General_BIN2");
+  std::vector<Value> codes;
+  for (const Row& row : sink.results.at(0).rows) codes.push_back(row.at(0));
+  EXPECT_EQ(codes, (std::vector<Value>{std::string("Z"), std::string("a"), std::string("İ")}));
+}
+
 TEST_F(SelectTest, NamesAndTextCompareCaseInsensitively) {
   RecordingSink sink = Ok(*session_, "select stokadi from dbo.stok where stokkodu = 'a'");
   EXPECT_EQ(sink.Scalar(), Value{std::string("Vida")});
