@@ -31,6 +31,8 @@ struct Options {
   std::string trace;                        ///< the trace file's path
   std::optional<std::string> template_dir;  ///< the template's folder; the default places if not
   bool dry_run = false;
+  /// How long one statement may wait for the server; the transfer's own limits if not given.
+  std::optional<int> timeout_seconds;
 };
 
 /// Bad usage: the message says what is wrong; the command exits with 2.

@@ -45,11 +45,6 @@ std::string AdoValue(std::string_view value) {
                       what + ".");
 }
 
-bool IsFreeTdsDriver(std::string_view driver) {
-  const std::string name = AsciiLower(driver);
-  return name.find("freetds") != std::string::npos || name.find("tdsodbc") != std::string::npos;
-}
-
 // "ODBC Driver 18 for SQL Server" and later encrypt by default and check the certificate.
 int MicrosoftDriverVersion(std::string_view driver) {
   const std::string name = AsciiLower(driver);
@@ -93,6 +88,11 @@ std::string Braced(std::string_view value, bool free_tds) {
 }
 
 }  // namespace
+
+bool IsFreeTdsDriver(std::string_view driver) {
+  const std::string name = AsciiLower(driver);
+  return name.find("freetds") != std::string::npos || name.find("tdsodbc") != std::string::npos;
+}
 
 std::string BuildAdoConnectionString(const ConnectionSettings& settings) {
   const std::string provider = settings.provider.empty() ? "SQLOLEDB" : settings.provider;

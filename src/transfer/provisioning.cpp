@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "db/connection.h"
 #include "target/attach.h"
 #include "target/data_folder.h"
 #include "target/registration.h"
@@ -30,13 +31,22 @@ target::TemplateCopyResult ProvisionTarget(
   if (!Exists(files.data_file) || !Exists(files.log_file)) {
     template_folder = target::FindTemplateFolder(template_folders, year);
   }
-  target::RegisterYear(connection, login, year);
+  // The files first: a copy that fails leaves the server untouched.
   const target::TemplateCopyResult copies =
       target::CopyTemplateFiles(template_folder, data_folder, year);
-
-  set_stage(kAttachStage);
-  target::AttachDatabase(connection, login, target::TargetDatabaseName(year), files.data_file,
-                         files.log_file);
+  try {
+    // The registry row stands only once the database it names is attached.
+    target::PendingRegistration registration(login, year, connection.CommandTimeout());
+    set_stage(kAttachStage);
+    target::AttachDatabase(connection, login, target::TargetDatabaseName(year), files.data_file,
+                           files.log_file);
+    registration.Commit();
+  } catch (...) {
+    // Fresh copies that could not be attached (a damaged template, say) would be attached
+    // again by every later run, since targets are never replaced.
+    target::RemoveCopies(copies);
+    throw;
+  }
   return copies;
 }
 

@@ -29,6 +29,34 @@ class CommandTimeoutScope {
   int saved_;
 };
 
+// The balance query gets its own, longer time limit; every other query the script's.
+class TimedRowSource final : public script::RowSource {
+ public:
+  TimedRowSource(script::RowSource& rows, db::Connection& connection,
+                 const std::string& balance_sql, const TransferSettings& settings)
+      : rows_(rows), connection_(connection), balance_sql_(balance_sql), settings_(settings) {}
+
+  void Open(const std::string& sql) override {
+    connection_.SetCommandTimeout(sql == balance_sql_ ? settings_.balance_query_timeout_seconds
+                                                      : settings_.command_timeout_seconds);
+    rows_.Open(sql);
+  }
+  bool Eof() const override { return rows_.Eof(); }
+  void Next() override { rows_.Next(); }
+  void Close() noexcept override { rows_.Close(); }
+  int FieldCount() const override { return rows_.FieldCount(); }
+  const db::Field& FieldAt(int index) const override { return rows_.FieldAt(index); }
+  const db::Field& FieldByName(std::string_view name) const override {
+    return rows_.FieldByName(name);
+  }
+
+ private:
+  script::RowSource& rows_;
+  db::Connection& connection_;
+  const std::string& balance_sql_;
+  const TransferSettings& settings_;
+};
+
 }  // namespace
 
 TransferSummary TransferRun(db::Connection& connection, db::Query& q,
@@ -45,15 +73,17 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
   // Everything is read from the source before the first statement re-points the connection.
   std::vector<std::string> lines;
   {
-    script::QueryRowSource rows(q);
+    script::QueryRowSource query_rows(q);
     script::StatementList list;
     const std::string& balance_sql =
         settings.balance_sql.empty() ? script::BalanceQuerySql() : settings.balance_sql;
+    TimedRowSource rows(query_rows, connection, balance_sql, settings);
     summary.script =
         script::BuildTransferScript(rows, settings.opening_date, balance_sql, set_stage, list);
     if (!settings.trace_path.empty()) script::WriteTraceFile(list.Items(), settings.trace_path);
     lines = list.Take();
   }
+  connection.SetCommandTimeout(settings.command_timeout_seconds);
   if (settings.dry_run) return summary;
 
   const int year = settings.target_year;

@@ -35,10 +35,12 @@ struct TransferSettings {
   bool dry_run = false;  ///< build the script and the trace file, change nothing on the server
   /// The stock balance query (the window's `ADOQuery1`); empty: script::BalanceQuerySql().
   std::string balance_sql;
-  /// How long one statement may wait for the server during the run: the balance query over
-  /// a year with millions of movements may take minutes, yet a server that stops answering
-  /// must end in an error rather than a frozen window.
-  int command_timeout_seconds = 600;
+  /// How long one statement may wait for the server during the run: a server that stops
+  /// answering ends the run with the driver's timeout error rather than a frozen window.
+  int command_timeout_seconds = 120;
+  /// The same for the stock balance query, which over a year with millions of movements may
+  /// compute for minutes before its first row.
+  int balance_query_timeout_seconds = 600;
 };
 
 /// How the run shows what it does. Any of them may be empty.
