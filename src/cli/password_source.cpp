@@ -89,9 +89,9 @@ class EchoOff {
 // Reads one line from the terminal with echo switched off. End of input before a line
 // (Ctrl-D, Ctrl-Z) or Ctrl-C is no password: the command ends.
 std::string PromptWithoutEcho(const char* prompt) {
-  std::cerr << prompt << std::flush;
   std::string line;
 #ifdef _WIN32
+  std::cerr << prompt << std::flush;
   // Wide characters, so that letters outside the console's code page (ş, ğ) stay whole.
   std::u16string wide;
   for (wint_t c = _getwch();; c = _getwch()) {
@@ -110,7 +110,9 @@ std::string PromptWithoutEcho(const char* prompt) {
 #else
   bool ended = false;
   {
+    // Echo off before the prompt shows, so that nothing typed ahead is echoed.
     const EchoOff echo_off;
+    std::cerr << prompt << std::flush;
     ended = !std::getline(std::cin, line);
   }
   if (ended) {
