@@ -218,6 +218,11 @@ std::string BuildOdbcConnectionString(const ConnectionSettings& settings, std::s
     CheckCarriable(setting, free_tds);
   }
 
+  // An empty login is no SQL Server login: the drivers would try something else and say only
+  // that they could not connect.
+  if (Trimmed(settings.user_id).empty()) {
+    throw DatabaseError("The SQL Server login name is empty: give the user name to log in with.");
+  }
   const ServerAddress address = ParseDataSource(settings.data_source);
   std::string out = "Driver=" + Braced(driver, free_tds);
   if (free_tds) {

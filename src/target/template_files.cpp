@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "target/data_folder.h"
+#include "target/file_copy.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -20,23 +21,20 @@ namespace {
   throw std::runtime_error(PathToUtf8(target) + ": " + error.message());
 }
 
-// Copies from to `to` unless `to` exists; returns whether it made the file. Throws, after
-// removing a half-written target, when the copy fails.
+// Copies from to `to` unless `to` exists; returns whether it made the file. Throws when the
+// copy fails (a half-written target is gone then).
 bool CopyUnlessPresent(const std::filesystem::path& from, const std::filesystem::path& to) {
-  std::error_code error;
-  const bool existed = std::filesystem::exists(to, error);
-  if (error) ThrowCopyFailure(to, error);
-  if (existed) return false;
-  // copy_options::none refuses an existing target with an error instead of replacing it.
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, error);
-  if (error) {
-    std::error_code ignored;
-    const bool no_template = !std::filesystem::exists(from, ignored);
-    // A copy broken off half-way (a full disk) is removed: never anything this call did not
-    // make, so not after a race that found the target made by someone else.
-    if (!no_template && error != std::errc::file_exists) std::filesystem::remove(to, ignored);
-    ThrowCopyFailure(no_template ? from : to, error);
+  std::error_code status;
+  const bool present = std::filesystem::exists(to, status);
+  if (status) ThrowCopyFailure(to, status);
+  if (present) return false;
+  // A folder that is not known is no template: the current directory is no stand-in for it.
+  if (from.parent_path().empty()) {
+    ThrowCopyFailure(from, std::make_error_code(std::errc::no_such_file_or_directory));
   }
+  const FileCopyError error = CopyFileWithoutReplacing(from, to);
+  if (error.code == std::errc::file_exists) return false;
+  if (error.code) ThrowCopyFailure(error.at_source ? from : to, error.code);
   return true;
 }
 

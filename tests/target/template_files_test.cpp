@@ -3,6 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -114,6 +121,34 @@ TEST_F(TemplateFilesTest, FailuresNameTheFileAndTheCauseAndLeaveNothing) {
     EXPECT_TRUE(fs::is_empty(data_));
   }
 }
+
+#ifndef _WIN32
+// A disk that fills up half-way through the copy: a file size limit stands in for it (the
+// write fails with EFBIG), in a child process so that the limit binds nothing else.
+TEST_F(TemplateFilesTest, ACopyBrokenOffHalfWayIsRemoved) {
+  WriteFile(templates_ / "E2018_Data.MDF", std::string(1 << 20, 'x'));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{64 * 1024, 64 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    int outcome = 3;  // copied whole: the limit did not bind
+    try {
+      CopyTemplateFiles(templates_, DataFolder(), 2018);
+    } catch (const std::runtime_error& error) {
+      const bool named =
+          std::string(error.what()).find("E2018_Data.MDF: File too large") != std::string::npos;
+      outcome = !named ? 1 : fs::exists(data_ / "E2018_Data.MDF") ? 2 : 0;
+    }
+    _exit(outcome);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no cause named, 2: the half copy stayed, 3: copied";
+}
+#endif
 
 TEST(ExecutableFolderTest, IsTheFolderOfTheRunningProgram) {
   EXPECT_EQ(fs::canonical(ExecutableFolder()), fs::canonical(DEVIR_TEST_EXE_DIR));
