@@ -890,7 +890,6 @@ std::optional<SystemValue> SessionImpl::SystemValueOf(const std::string& name) {
   // Every text of the stand-in is Turkish_CI_AS; of its properties only CodePage (1254) is
   // answered.
   if (name == "COLLATIONPROPERTY(?)") return Integer(1254);
-  }
   // SQL Server answers NULL for a property it does not know.
   if (name.rfind("SERVERPROPERTY(", 0) == 0) return Text(std::monostate{}, 128);
   return std::nullopt;

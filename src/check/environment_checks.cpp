@@ -14,9 +14,13 @@
 #include "target/template_files.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace devir::check {
@@ -39,18 +43,42 @@ bool Readable(const std::filesystem::path& path) {
   return in.good();
 }
 
-// Whether the file could be written (or made), asked of the system without writing.
-bool Writable(const std::filesystem::path& path) {
+// Why the file could not be written (or made), asked of the system without writing to it;
+// empty when it could. An existing file is opened for appending, which changes nothing, so
+// that a device such as /dev/null passes as it would for the trace.
+std::error_code WriteProblem(const std::filesystem::path& path) {
   std::error_code error;
   const bool exists = std::filesystem::exists(path, error);
-  if (exists && !std::filesystem::is_regular_file(path, error)) return false;
-  std::filesystem::path where = exists ? path : path.parent_path();
-  if (where.empty()) where = ".";
+  if (error) return error;
+  if (exists) {
+    if (std::filesystem::is_directory(path, error)) {
+      return std::make_error_code(std::errc::is_a_directory);
+    }
 #ifdef _WIN32
-  return _waccess(where.c_str(), 2) == 0;
+    const int fd = _wopen(path.c_str(), _O_WRONLY | _O_APPEND);
+    if (fd < 0) return {errno, std::generic_category()};
+    _close(fd);
 #else
-  return access(where.c_str(), W_OK) == 0;
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return {errno, std::generic_category()};
+    close(fd);
 #endif
+    return {};
+  }
+  std::filesystem::path folder = path.parent_path();
+  if (folder.empty()) folder = ".";
+  if (!std::filesystem::exists(folder, error)) {
+    return error ? error : std::make_error_code(std::errc::no_such_file_or_directory);
+  }
+  if (!std::filesystem::is_directory(folder, error)) {
+    return std::make_error_code(std::errc::not_a_directory);
+  }
+#ifdef _WIN32
+  if (_waccess(folder.c_str(), 2) != 0) return {errno, std::generic_category()};
+#else
+  if (access(folder.c_str(), W_OK) != 0) return {errno, std::generic_category()};
+#endif
+  return {};
 }
 
 void CheckTemplate(const CheckSettings& settings, const target::TargetFiles& files,
@@ -111,11 +139,13 @@ void CheckEnvironment(script::RowSource& rows, const CheckSettings& settings, Ch
   const target::TargetFiles files = target::TargetFilesIn(data_folder, settings.target_year);
   CheckTemplate(settings, files, report);
 
-  if (!settings.trace_path.empty() && !Writable(settings.trace_path)) {
-    Finding trace(Severity::kError, "the trace file cannot be written",
-                  "the transfer would stop at \"depo+hk+dk\"");
-    trace.Add(target::PathToUtf8(settings.trace_path));
-    report.findings.push_back(std::move(trace));
+  if (!settings.trace_path.empty()) {
+    if (const std::error_code problem = WriteProblem(settings.trace_path)) {
+      Finding trace(Severity::kError, "the trace file cannot be written",
+                    "the transfer would stop at \"depo+hk+dk\"");
+      trace.Add(target::PathToUtf8(settings.trace_path) + ": " + problem.message());
+      report.findings.push_back(std::move(trace));
+    }
   }
 
   try {

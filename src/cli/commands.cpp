@@ -36,6 +36,11 @@ db::ServerLogin LoginOf(const Options& options, const std::string& password) {
   return {options.server, options.user, password};
 }
 
+// --timeout for the commands that run outside a transfer (which has limits of its own).
+void ApplyTimeout(db::Connection& connection, const Options& options) {
+  if (options.timeout_seconds) connection.SetCommandTimeout(*options.timeout_seconds);
+}
+
 // The failure as the window's message box shows it, with a plain line break.
 int Failed(Streams streams, const std::string& place, const std::exception& error) {
   streams.err << place << '\n' << error.what() << std::endl;
@@ -72,17 +77,12 @@ void PrintCount(std::ostream& out, const std::string& label, std::size_t count) 
       << '\n';
 }
 
-// The window stays silent about the template copy; a log says which file was kept and why.
-void NoteTemplateCopies(Streams streams, const Options& options,
-                        const transfer::TransferSummary& summary) {
-  const std::pair<std::string, std::error_code> copies[] = {
-      {target::DataFileName(options.target_year), summary.template_copy.data},
-      {target::LogFileName(options.target_year), summary.template_copy.log},
-  };
-  for (const auto& [file, error] : copies) {
-    if (!error) continue;
-    streams.err << "devir-cli: " << file << " was not copied from the template (" << error.message()
-                << "); the attach used the file in the data folder" << std::endl;
+// The window stays silent about the template copy; a log says which file was kept.
+void NoteTemplateCopies(Streams streams, const transfer::TransferSummary& summary) {
+  for (const std::filesystem::path& file : summary.template_copy.kept) {
+    streams.err << "devir-cli: " << target::PathToUtf8(file)
+                << " was there already and was not replaced by the template; the attach used it"
+                << std::endl;
   }
 }
 
@@ -127,6 +127,9 @@ int RunTransferCommand(const Options& options, const std::string& password, Stre
               << std::endl;
 
   db::Connection connection;
+  // The checks before the transfer wait as long as the transfer's own statements.
+  connection.SetCommandTimeout(
+      options.timeout_seconds.value_or(transfer::TransferSettings{}.command_timeout_seconds));
   db::Query query(connection);
   transfer::TransferSummary summary;
   try {
@@ -140,6 +143,10 @@ int RunTransferCommand(const Options& options, const std::string& password, Stre
     settings.trace_path = target::PathFromUtf8(options.trace);
     settings.template_folders = TemplateFolders(options);
     settings.dry_run = options.dry_run;
+    if (options.timeout_seconds) {
+      settings.command_timeout_seconds = *options.timeout_seconds;
+      settings.balance_query_timeout_seconds = *options.timeout_seconds;
+    }
     settings.source_database = options.source;
     settings.prove = options.verify;
 
@@ -172,7 +179,7 @@ int RunTransferCommand(const Options& options, const std::string& password, Stre
     return Failed(streams, stage, error);
   }
   reporter.Finish();
-  if (!options.dry_run) NoteTemplateCopies(streams, options, summary);
+  if (!options.dry_run) NoteTemplateCopies(streams, summary);
   PrintSummary(streams.out, options, summary, SecondsSince(started));
   return summary.proof && !summary.proof->Passed() ? kExitProofFailed : kExitDone;
 }
@@ -182,6 +189,7 @@ int RunDetachCommand(const Options& options, const std::string& password, Stream
   streams.err << "devir-cli: connecting to " << options.source << " on " << options.server
               << std::endl;
   db::Connection connection;
+  ApplyTimeout(connection, options);
   try {
     const db::ServerLogin login = LoginOf(options, password);
     db::ConnectSource(connection, login, options.source);
@@ -199,6 +207,7 @@ int RunRowCountsCommand(const Options& options, const std::string& password, Str
   const std::string target = target::TargetDatabaseName(options.target_year);
   const auto count = [&](const std::string& database) {
     db::Connection connection;
+    ApplyTimeout(connection, options);
     connection.SetConnectionString(
         db::RunnerConnectionString(LoginOf(options, password), database));
     connection.Connect();
@@ -232,6 +241,7 @@ int RunCheckCommand(const Options& options, const std::string& password, Streams
   std::string stage = kConnectStage;
   try {
     db::Connection connection;
+    ApplyTimeout(connection, options);
     db::Query query(connection);
     db::ConnectSource(connection, LoginOf(options, password), options.source);
     stage = kCheckStage;

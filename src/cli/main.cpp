@@ -1,5 +1,7 @@
 // devir-cli: the year-end transfer (and "DB Sil") without a window, for scripted and
 // scheduled year-ends. The jobs live in devir_cli_lib; this file reads the command line.
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <exception>
 #include <iostream>
@@ -41,6 +43,15 @@ bool StderrIsTerminal() {
 
 }  // namespace
 
+// What was written to stdout must have arrived: a full disk or a closed pipe is a failure.
+int Finished(int exit_code) {
+  std::cout.flush();
+  if (std::cout) return exit_code;
+  const int error = errno;
+  std::cerr << "devir-cli: cannot write to standard output: " << std::strerror(error) << std::endl;
+  return devir::cli::kExitFailed;
+}
+
 int main(int argc, char** argv) {
   using namespace devir::cli;
   Options options;
@@ -53,7 +64,7 @@ int main(int argc, char** argv) {
     options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), defaults);
     if (options.command == Command::kHelp) {
       std::cout << UsageText();
-      return kExitDone;
+      return Finished(kExitDone);
     }
     // A dry run reads the source too: every command needs the login.
     password = ReadPassword(options.password_file);
@@ -69,18 +80,18 @@ int main(int argc, char** argv) {
   try {
     switch (options.command) {
       case Command::kDetach:
-        return RunDetachCommand(options, password, streams);
+        return Finished(RunDetachCommand(options, password, streams));
       case Command::kRowCounts:
-        return RunRowCountsCommand(options, password, streams);
+        return Finished(RunRowCountsCommand(options, password, streams));
       case Command::kCheck:
-        return RunCheckCommand(options, password, streams);
+        return Finished(RunCheckCommand(options, password, streams));
       case Command::kVerify:
-        return RunVerifyCommand(options, password, streams);
+        return Finished(RunVerifyCommand(options, password, streams));
       case Command::kTransfer:
       case Command::kHelp:
         break;
     }
-    return RunTransferCommand(options, password, streams);
+    return Finished(RunTransferCommand(options, password, streams));
   } catch (const std::exception& error) {
     std::cerr << "devir-cli: " << error.what() << std::endl;
     return kExitFailed;

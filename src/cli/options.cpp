@@ -3,6 +3,8 @@
 #include <cctype>
 #include <chrono>
 
+#include "db/ascii_case.h"
+#include "db/utf.h"
 #include "target/target_year.h"
 
 namespace devir::cli {
@@ -29,6 +31,34 @@ int ParseTargetYear(const std::string& text) {
     throw UsageError("--target-year must come after " + std::to_string(kFirstYear));
   }
   return year;
+}
+
+int ParseTimeout(const std::string& text) {
+  if (text.empty() || text.size() > 6 || !AllDigits(text)) {
+    throw UsageError("--timeout takes a number of seconds (0 for no limit), not '" + text + "'");
+  }
+  return std::stoi(text);
+}
+
+bool IsBlank(const std::string& text) {
+  return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+// Every text of this program is UTF-8: a value that is not (a name typed in another code
+// page) is refused here, where its option can still be named.
+const std::string& Utf8Value(const std::string& option, const std::string& value) {
+  try {
+    db::Utf8ToUtf16(value);
+  } catch (const std::exception&) {
+    throw UsageError(option + " is not UTF-8 text");
+  }
+  return value;
+}
+
+// A value that names something (a server, a login, a database, a folder, a file).
+const std::string& NameValue(const std::string& option, const std::string& value) {
+  if (IsBlank(value)) throw UsageError(option + " must not be empty");
+  return Utf8Value(option, value);
 }
 
 }  // namespace
@@ -75,23 +105,25 @@ Options ParseOptions(const std::vector<std::string>& args, const OptionDefaults&
       return args[++i];
     };
     if (arg == "--server") {
-      options.server = value();
+      options.server = NameValue(arg, value());
     } else if (arg == "--user") {
-      options.user = value();
+      options.user = NameValue(arg, value());
     } else if (arg == "--password-file") {
-      options.password_file = value();
+      options.password_file = NameValue(arg, value());
     } else if (arg == "--source") {
-      source = value();
+      source = NameValue(arg, value());
     } else if (arg == "--target-year") {
       options.target_year = ParseTargetYear(value());
     } else if (arg == "--date") {
       options.date = ParseDate(value());
     } else if (arg == "--data-dir") {
-      options.data_dir = value();
+      options.data_dir = NameValue(arg, value());
     } else if (arg == "--trace") {
-      options.trace = value();
+      options.trace = NameValue(arg, value());
     } else if (arg == "--template-dir") {
-      options.template_dir = value();
+      options.template_dir = NameValue(arg, value());
+    } else if (arg == "--timeout") {
+      options.timeout_seconds = ParseTimeout(value());
     } else if (arg == "--dry-run") {
       options.dry_run = true;
     } else if (arg == "--detach") {
@@ -131,11 +163,11 @@ Options ParseOptions(const std::vector<std::string>& args, const OptionDefaults&
                     : verify     ? Command::kVerify
                                  : Command::kTransfer;
   options.source = source.value_or(target::SourceDatabaseName(options.target_year));
-  if (options.server.empty()) throw UsageError("--server must not be empty");
-  if (options.source.empty()) throw UsageError("--source must not be empty");
-  if (options.trace.empty()) throw UsageError("--trace must not be empty");
-  if (options.template_dir && options.template_dir->empty()) {
-    throw UsageError("--template-dir must not be empty");
+  // The transfer would rewrite the live year's registry row and attach over it.
+  if (db::EqualsIgnoringAsciiCase(options.source,
+                                  target::TargetDatabaseName(options.target_year))) {
+    throw UsageError("--source " + options.source + " is the database the transfer builds; " +
+                     "--target-year must name the year after it");
   }
   return options;
 }
@@ -161,6 +193,9 @@ std::string UsageText() {
          "                         current year)\n"
          "  --data-dir DIR         the server's folder for database files (default as the window)\n"
          "  --trace FILE           where the script is written (default as the window)\n"
+         "  --timeout SECONDS      how long one statement may wait for the server (default 50;\n"
+         "                         600 for the stock balance query until its first row; 0 for\n"
+         "                         no limit); a server that stops answering ends the run then\n"
          "  --template-dir DIR     where the new year's empty template files lie (default DB\n"
          "                         beside devir-cli, else ../share/devir/DB when installed)\n"
          "  --dry-run              build the script and the trace file; change nothing on the\n"

@@ -34,6 +34,8 @@ struct Options {
   std::optional<std::string> template_dir;  ///< the template's folder; the default places if not
   bool dry_run = false;
   bool verify = true;  ///< prove after a transfer (--no-verify: not)
+  /// How long one statement may wait for the server; the transfer's own limits if not given.
+  std::optional<int> timeout_seconds;
 };
 
 /// Bad usage: the message says what is wrong; the command exits with 2.

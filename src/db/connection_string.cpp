@@ -45,11 +45,6 @@ std::string AdoValue(std::string_view value) {
                       what + ".");
 }
 
-bool IsFreeTdsDriver(std::string_view driver) {
-  const std::string name = AsciiLower(driver);
-  return name.find("freetds") != std::string::npos || name.find("tdsodbc") != std::string::npos;
-}
-
 // "ODBC Driver 18 for SQL Server" and later encrypt by default and check the certificate.
 int MicrosoftDriverVersion(std::string_view driver) {
   const std::string name = AsciiLower(driver);
@@ -93,6 +88,11 @@ std::string Braced(std::string_view value, bool free_tds) {
 }
 
 }  // namespace
+
+bool IsFreeTdsDriver(std::string_view driver) {
+  const std::string name = AsciiLower(driver);
+  return name.find("freetds") != std::string::npos || name.find("tdsodbc") != std::string::npos;
+}
 
 std::string BuildAdoConnectionString(const ConnectionSettings& settings) {
   const std::string provider = settings.provider.empty() ? "SQLOLEDB" : settings.provider;
@@ -218,6 +218,11 @@ std::string BuildOdbcConnectionString(const ConnectionSettings& settings, std::s
     CheckCarriable(setting, free_tds);
   }
 
+  // An empty login is no SQL Server login: the drivers would try something else and say only
+  // that they could not connect.
+  if (Trimmed(settings.user_id).empty()) {
+    throw DatabaseError("The SQL Server login name is empty: give the user name to log in with.");
+  }
   const ServerAddress address = ParseDataSource(settings.data_source);
   std::string out = "Driver=" + Braced(driver, free_tds);
   if (free_tds) {

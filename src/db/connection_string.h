@@ -35,6 +35,9 @@ struct ServerAddress {
 /// "tcp:host,port", and ".", "(local)" or "localhost" for this machine.
 ServerAddress ParseDataSource(std::string_view data_source);
 
+/// True for FreeTDS's ODBC driver, by name or library path.
+bool IsFreeTdsDriver(std::string_view driver);
+
 /// The ODBC connection string for the given driver ("FreeTDS", a driver library path, or
 /// "ODBC Driver 18 for SQL Server"...). Values are braced; a value the driver cannot carry
 /// (a '}' for FreeTDS) throws DatabaseError with a message that names the setting.

@@ -11,7 +11,7 @@ class Connection;
 
 namespace devir::target {
 
-/// "sp_attach_db 'E2018','<data file>', '<log file>'": each name and path a quoted string
+/// "sp_attach_db N'E2018',N'<data file>', N'<log file>'": each name and path a unicode string
 /// with its single quotes doubled.
 std::string AttachStatement(std::string_view database, std::string_view data_file,
                             std::string_view log_file);

@@ -11,7 +11,7 @@ class Connection;
 
 namespace devir::target {
 
-/// "sp_detach_db 'NAME'" with single quotes inside the name doubled.
+/// "sp_detach_db N'NAME'" with single quotes inside the name doubled.
 std::string DetachStatement(std::string_view database);
 
 /// Takes database off the server, leaving its files in place: disconnects connection and runs

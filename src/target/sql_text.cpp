@@ -3,7 +3,7 @@
 namespace devir::target {
 
 std::string QuoteSqlString(std::string_view text) {
-  std::string sql = "'";
+  std::string sql = "N'";
   for (char c : text) {
     sql += c;
     if (c == '\'') sql += '\'';

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "target/data_folder.h"
+#include "target/file_copy.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -16,24 +17,25 @@
 namespace devir::target {
 namespace {
 
-std::error_code CopyWithoutReplacing(const std::filesystem::path& template_folder,
-                                     const std::string& name, const std::filesystem::path& to) {
-  std::error_code error;
-  const bool existed = std::filesystem::exists(to, error);
-  if (error) return error;
-  if (existed) return std::make_error_code(std::errc::file_exists);
-  // An unknown folder is no template: the current directory is no stand-in for it.
-  if (template_folder.empty()) return std::make_error_code(std::errc::no_such_file_or_directory);
-  const std::filesystem::path from = template_folder / name;
-  // copy_options::none refuses an existing target with an error instead of replacing it.
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, error);
-  if (error && error != std::errc::file_exists) {
-    // A copy broken off half-way (a full disk) would otherwise stay and be attached by every
-    // later run, since targets are never replaced: remove what this call began, only that.
-    std::error_code ignored;
-    if (std::filesystem::exists(to, ignored)) std::filesystem::remove(to, ignored);
+[[noreturn]] void ThrowCopyFailure(const std::filesystem::path& target, std::error_code error) {
+  throw std::runtime_error(PathToUtf8(target) + ": " + error.message());
+}
+
+// Copies from to `to` unless `to` exists; returns whether it made the file. Throws when the
+// copy fails (a half-written target is gone then).
+bool CopyUnlessPresent(const std::filesystem::path& from, const std::filesystem::path& to) {
+  std::error_code status;
+  const bool present = std::filesystem::exists(to, status);
+  if (status) ThrowCopyFailure(to, status);
+  if (present) return false;
+  // A folder that is not known is no template: the current directory is no stand-in for it.
+  if (from.parent_path().empty()) {
+    ThrowCopyFailure(from, std::make_error_code(std::errc::no_such_file_or_directory));
   }
-  return error;
+  const FileCopyError error = CopyFileWithoutReplacing(from, to);
+  if (error.code == std::errc::file_exists) return false;
+  if (error.code) ThrowCopyFailure(error.at_source ? from : to, error.code);
+  return true;
 }
 
 }  // namespace
@@ -94,21 +96,33 @@ std::filesystem::path FindTemplateFolder(const std::vector<std::filesystem::path
 }
 
 TemplateCopyResult CopyTemplateFiles(const std::filesystem::path& template_folder,
-                                     std::string_view data_folder, int year) noexcept {
+                                     std::string_view data_folder, int year) {
+  const TargetFiles targets = TargetFilesIn(data_folder, year);
+  const std::pair<std::string, std::filesystem::path> files[] = {
+      {DataFileName(year), PathFromUtf8(targets.data_file)},
+      {LogFileName(year), PathFromUtf8(targets.log_file)},
+  };
   TemplateCopyResult result;
   try {
-    const TargetFiles targets = TargetFilesIn(data_folder, year);
-    result.data =
-        CopyWithoutReplacing(template_folder, DataFileName(year), PathFromUtf8(targets.data_file));
-    result.log =
-        CopyWithoutReplacing(template_folder, LogFileName(year), PathFromUtf8(targets.log_file));
-  } catch (const std::bad_alloc&) {
-    result.data = result.log = std::make_error_code(std::errc::not_enough_memory);
-  } catch (const std::exception&) {
-    // A name the platform cannot form into a path: no copy, as for any other failure.
-    result.data = result.log = std::make_error_code(std::errc::invalid_argument);
+    for (const auto& [name, target] : files) {
+      if (CopyUnlessPresent(template_folder / name, target)) {
+        result.copied.push_back(target);
+      } else {
+        result.kept.push_back(target);
+      }
+    }
+  } catch (...) {
+    RemoveCopies(result);
+    throw;
   }
   return result;
+}
+
+void RemoveCopies(const TemplateCopyResult& copies) noexcept {
+  for (const std::filesystem::path& file : copies.copied) {
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+  }
 }
 
 }  // namespace devir::target

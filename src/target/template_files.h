@@ -24,18 +24,25 @@ std::vector<std::filesystem::path> TemplateFolderCandidates();
 std::filesystem::path FindTemplateFolder(const std::vector<std::filesystem::path>& candidates,
                                          int year);
 
-/// What became of each file's copy: an empty code when it was copied, else why it was not
-/// (the target exists, the template is missing, no access).
+/// What the copy did: the target files it made (to be removed again if the attach fails) and
+/// those it kept because they were there already, from an earlier transfer.
 struct TemplateCopyResult {
-  std::error_code data;
-  std::error_code log;
+  std::vector<std::filesystem::path> copied;
+  std::vector<std::filesystem::path> kept;
 };
 
 /// Copies the year's template files (data file first, then log file) from template_folder to
-/// the target files in data_folder (which ends with its separator). A copy never replaces an
-/// existing target; a failed copy is only reported in the result, never thrown, so that the
-/// attach that follows uses whatever files stand at the target paths.
+/// the target files in data_folder (which ends with its separator) where they are missing. A
+/// copy never replaces an existing target. Throws std::runtime_error "<target file>: <the
+/// system's message>" when a copy fails (a full disk, a missing or read-only folder, a name
+/// too long), after removing every file this call made, so that no half-done copy is left for
+/// a later run to attach. template_folder may be empty when both targets exist.
 TemplateCopyResult CopyTemplateFiles(const std::filesystem::path& template_folder,
-                                     std::string_view data_folder, int year) noexcept;
+                                     std::string_view data_folder, int year);
+
+/// Removes the files a copy made (after a failed attach, so that a later run copies afresh
+/// instead of attaching them again). Failures are ignored: the files are fresh copies of the
+/// template and nothing is lost if one stays.
+void RemoveCopies(const TemplateCopyResult& copies) noexcept;
 
 }  // namespace devir::target

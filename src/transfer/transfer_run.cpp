@@ -32,6 +32,34 @@ class CommandTimeoutScope {
   int saved_;
 };
 
+// The balance query gets its own, longer time limit; every other query the script's.
+class TimedRowSource final : public script::RowSource {
+ public:
+  TimedRowSource(script::RowSource& rows, db::Connection& connection,
+                 const std::string& balance_sql, const TransferSettings& settings)
+      : rows_(rows), connection_(connection), balance_sql_(balance_sql), settings_(settings) {}
+
+  void Open(const std::string& sql) override {
+    connection_.SetCommandTimeout(sql == balance_sql_ ? settings_.balance_query_timeout_seconds
+                                                      : settings_.command_timeout_seconds);
+    rows_.Open(sql);
+  }
+  bool Eof() const override { return rows_.Eof(); }
+  void Next() override { rows_.Next(); }
+  void Close() noexcept override { rows_.Close(); }
+  int FieldCount() const override { return rows_.FieldCount(); }
+  const db::Field& FieldAt(int index) const override { return rows_.FieldAt(index); }
+  const db::Field& FieldByName(std::string_view name) const override {
+    return rows_.FieldByName(name);
+  }
+
+ private:
+  script::RowSource& rows_;
+  db::Connection& connection_;
+  const std::string& balance_sql_;
+  const TransferSettings& settings_;
+};
+
 }  // namespace
 
 TransferSummary TransferRun(db::Connection& connection, db::Query& q,
@@ -52,10 +80,11 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
   // Everything is read from the source before the first statement re-points the connection.
   std::vector<std::string> lines;
   {
-    script::QueryRowSource rows(q);
+    script::QueryRowSource query_rows(q);
     script::StatementList list;
     const std::string& balance_sql =
         settings.balance_sql.empty() ? script::BalanceQuerySql() : settings.balance_sql;
+    TimedRowSource rows(query_rows, connection, balance_sql, settings);
     // Rowversion columns by the catalogue: a driver may report them as plain binary.
     const auto row_versions = [&rows](std::string_view table) {
       return script::RowVersionColumns(rows, table);
@@ -67,6 +96,7 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
     }
     lines = list.Take();
   }
+  connection.SetCommandTimeout(settings.command_timeout_seconds);
   if (settings.dry_run) return summary;
 
   const int year = settings.target_year;

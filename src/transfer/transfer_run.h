@@ -38,10 +38,14 @@ struct TransferSettings {
   bool dry_run = false;  ///< build the script and the trace file, change nothing on the server
   /// The stock balance query (the window's `ADOQuery1`); empty: script::BalanceQuerySql().
   std::string balance_sql;
-  /// How long one statement may wait for the server during the run: the balance query over
-  /// a year with millions of movements may take minutes, yet a server that stops answering
-  /// must end in an error rather than a frozen window.
-  int command_timeout_seconds = 600;
+  /// How long one statement may wait for the server during the run: a server that stops
+  /// answering ends the run with the driver's timeout error rather than a frozen window. The
+  /// driver then waits as long again for the server to take the cancel, so a frozen server is
+  /// reported within twice this: under two minutes.
+  int command_timeout_seconds = 50;
+  /// The same for the stock balance query, which over a year with millions of movements may
+  /// compute for minutes before its first row.
+  int balance_query_timeout_seconds = 600;
   /// The source database's name, for the checks and the proof.
   std::string source_database;
   /// Run the checks that can find an error (check::CheckScope::kErrorsOnly) at the start of

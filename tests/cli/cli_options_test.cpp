@@ -98,6 +98,9 @@ TEST(CliOptionsTest, BadUsageIsRefused) {
       {"--no-verify", "--verify"},
       {"--no-verify", "--check"},
       {"--no-verify", "--dry-run"},
+      {"--timeout", "-1"},
+      {"--timeout", "soon"},
+      {"--timeout", "9999999"},
   };
   for (const auto& args : cases) {
     std::string line;
@@ -105,6 +108,44 @@ TEST(CliOptionsTest, BadUsageIsRefused) {
     SCOPED_TRACE(line);
     EXPECT_THROW(ParseOptions(args, Defaults()), UsageError);
   }
+}
+
+// Values a user would mistype: refused before anything runs, the message naming the option.
+TEST(CliOptionsTest, BlankAndUnreadableValuesNameTheirOption) {
+  const std::string not_utf8 = "E2017\xFF";
+  const std::vector<std::vector<std::string>> cases = {
+      {"--server", "   "},    {"--user", ""},         {"--user", " \t"},
+      {"--source", " "},      {"--data-dir", ""},     {"--data-dir", "  "},
+      {"--trace", " "},       {"--template-dir", ""}, {"--password-file", ""},
+      {"--source", not_utf8}, {"--server", not_utf8}, {"--data-dir", "C:\\\xC3("},
+      {"--user", "\xE2\x82"},
+  };
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args[0] + " '" + args[1] + "'");
+    try {
+      ParseOptions(args, Defaults());
+      ADD_FAILURE() << "accepted";
+    } catch (const UsageError& error) {
+      EXPECT_EQ(std::string(error.what()).rfind(args[0] + " ", 0), 0u) << error.what();
+    }
+  }
+}
+
+// The transfer would rewrite the live year's registry row and attach over its database.
+TEST(CliOptionsTest, TheSourceCannotBeTheTarget) {
+  EXPECT_THROW(ParseOptions({"--target-year", "2017", "--source", "E2017"}, Defaults()),
+               UsageError);
+  EXPECT_THROW(ParseOptions({"--source", "e2018"}, Defaults()), UsageError);
+  EXPECT_NO_THROW(ParseOptions({"--target-year", "2017"}, Defaults()));
+}
+
+TEST(CliOptionsTest, TimeoutAndTemplateFolderAreRead) {
+  const Options options =
+      ParseOptions({"--timeout", "45", "--template-dir", "/opt/devir/DB"}, Defaults());
+  EXPECT_EQ(options.timeout_seconds, 45);
+  EXPECT_EQ(options.template_dir, "/opt/devir/DB");
+  EXPECT_EQ(ParseOptions({"--timeout", "0"}, Defaults()).timeout_seconds, 0);
+  EXPECT_FALSE(ParseOptions({}, Defaults()).timeout_seconds);
 }
 
 TEST(CliOptionsTest, DatesAreReadDayFirst) {
@@ -117,8 +158,8 @@ TEST(CliOptionsTest, UsageNamesEveryOption) {
   const std::string usage = UsageText();
   for (const char* option :
        {"--server", "--user", "--password-file", "DEVIR_PASSWORD", "--source", "--target-year",
-        "--date", "--data-dir", "--trace", "--dry-run", "--detach", "--row-counts", "--check",
-        "--verify", "--no-verify", "3 the proof failed", "--help"}) {
+        "--date", "--data-dir", "--trace", "--template-dir", "--timeout", "--dry-run", "--detach",
+        "--row-counts", "--check", "--verify", "--no-verify", "3 the proof failed", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

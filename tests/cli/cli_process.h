@@ -34,11 +34,13 @@ struct CliResult {
 using Environment = std::map<std::string, std::optional<std::string>>;
 
 /// Runs exe with args as a child process: stdin from /dev/null, stdout and stderr into
-/// files, the environment of the test changed by `environment`. Waits for it to end.
+/// files (stdout into stdout_path when given, such as /dev/full), the environment of the test
+/// changed by `environment`. Waits for it to end.
 inline CliResult RunProcess(const std::filesystem::path& exe, const std::vector<std::string>& args,
-                            const Environment& environment) {
+                            const Environment& environment,
+                            const std::string& stdout_path = std::string()) {
   const devir::testing::TempFolder folder("devir-cli-");
-  const std::string out_path = (folder / "out").string();
+  const std::string out_path = stdout_path.empty() ? (folder / "out").string() : stdout_path;
   const std::string err_path = (folder / "err").string();
 
   std::vector<std::string> argv_text = {exe.string()};
@@ -90,7 +92,7 @@ inline CliResult RunProcess(const std::filesystem::path& exe, const std::vector<
   };
   CliResult result;
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = read(out_path);
+  if (stdout_path.empty()) result.out = read(out_path);
   result.err = read(err_path);
   return result;
 }

@@ -90,6 +90,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "'a'+CHAR(10)+CHAR(13)+'b'"},
         LiteralCase{"QuoteBesideBreak", Type("varchar", 20), std::string("'\r'"),
                     "''''+CHAR(13)+''''"},
+        // A NUL inside the quotes would end the statement's text in the driver.
+        LiteralCase{"NulInVarchar", Type("varchar", 20), std::string("a\0b", 3), "'a'+CHAR(0)+'b'"},
+        LiteralCase{"NulInNvarchar", Type("nvarchar", 20), std::string("\0\0", 2),
+                    "NCHAR(0)+NCHAR(0)"},
         LiteralCase{"Uniqueidentifier", Type("uniqueidentifier"),
                     std::string("6F9619FF-8B86-D011-B42D-00C04FC964FF"),
                     "'6F9619FF-8B86-D011-B42D-00C04FC964FF'"},

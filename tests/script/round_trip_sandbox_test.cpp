@@ -56,9 +56,23 @@ class SourceValues {
   std::string Text(int count, bool unicode, bool max_type) {
     // A short value needs no max-type start; it is only written for long ones.
     max_type = max_type && count > 4000;
-    static const std::vector<std::string> kCodePage = {
-        "a", "z", "K", "0", "9", " ", "'", "\r", "\n", "\r\n", "\t", "Ğ", "ğ", "Ü", "ü", "Ş", "ş",
-        "İ", "ı", "Ö", "ö", "Ç", "ç", "€", "\"", "[",  "]",    ";",  "-", "%", "+", "(", ")"};
+    static const std::vector<std::string> kCodePage = {"a",  "z",
+                                                       "K",  "0",
+                                                       "9",  " ",
+                                                       "'",  "\r",
+                                                       "\n", "\r\n",
+                                                       "\t", "Ğ",
+                                                       "ğ",  "Ü",
+                                                       "ü",  "Ş",
+                                                       "ş",  "İ",
+                                                       "ı",  "Ö",
+                                                       "ö",  "Ç",
+                                                       "ç",  "€",
+                                                       "\"", "[",
+                                                       "]",  ";",
+                                                       "-",  "%",
+                                                       "+",  "(",
+                                                       ")",  std::string(1, '\0')};
     static const std::vector<std::string> kUnicodeOnly = {"😀", "𝄞", "Ω", "ж", "中"};
     std::string value;
     int units = 0;

@@ -13,10 +13,10 @@ TEST(DetachStatementTest, QuotesTheNameAndDoublesItsQuotes) {
     std::string expected;
   };
   const Case cases[] = {
-      {TargetDatabaseName(), "sp_detach_db 'E2018'"},
-      {"O'Brien", "sp_detach_db 'O''Brien'"},
-      {"x'; DROP DATABASE E2017; --", "sp_detach_db 'x''; DROP DATABASE E2017; --'"},
-      {"''", "sp_detach_db ''''''"},
+      {TargetDatabaseName(), "sp_detach_db N'E2018'"},
+      {"O'Brien", "sp_detach_db N'O''Brien'"},
+      {"x'; DROP DATABASE E2017; --", "sp_detach_db N'x''; DROP DATABASE E2017; --'"},
+      {"''", "sp_detach_db N''''''"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.database);

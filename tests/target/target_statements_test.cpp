@@ -11,12 +11,12 @@ namespace devir::target {
 namespace {
 
 TEST(RegistryStatementsTest, NameTheYearsDatabaseAndYear) {
-  EXPECT_EQ(RegistryDeleteStatement(kTargetYear), "DELETE FROM sirketler WHERE SirketAdi='E2018'");
+  EXPECT_EQ(RegistryDeleteStatement(kTargetYear), "DELETE FROM sirketler WHERE SirketAdi=N'E2018'");
   EXPECT_EQ(RegistryInsertStatement(kTargetYear),
-            "INSERT INTO sirketler(SirketAdi,CalismaYili,DBAdi) Values('E2018','2018','E2018')");
-  EXPECT_EQ(RegistryDeleteStatement(2025), "DELETE FROM sirketler WHERE SirketAdi='E2025'");
+            "INSERT INTO sirketler(SirketAdi,CalismaYili,DBAdi) Values(N'E2018',N'2018',N'E2018')");
+  EXPECT_EQ(RegistryDeleteStatement(2025), "DELETE FROM sirketler WHERE SirketAdi=N'E2025'");
   EXPECT_EQ(RegistryInsertStatement(2025),
-            "INSERT INTO sirketler(SirketAdi,CalismaYili,DBAdi) Values('E2025','2025','E2025')");
+            "INSERT INTO sirketler(SirketAdi,CalismaYili,DBAdi) Values(N'E2025',N'2025',N'E2025')");
 }
 
 TEST(AttachStatementTest, QuotesTheNameAndBothPaths) {
@@ -26,17 +26,17 @@ TEST(AttachStatementTest, QuotesTheNameAndBothPaths) {
   };
   const Case cases[] = {
       {"C:\\Miltoran\\Data\\",
-       "sp_attach_db 'E2018','C:\\Miltoran\\Data\\E2018_Data.MDF', "
-       "'C:\\Miltoran\\Data\\E2018_Log.LDF'"},
+       "sp_attach_db N'E2018',N'C:\\Miltoran\\Data\\E2018_Data.MDF', "
+       "N'C:\\Miltoran\\Data\\E2018_Log.LDF'"},
       {"/var/opt/mssql/data/",
-       "sp_attach_db 'E2018','/var/opt/mssql/data/E2018_Data.MDF', "
-       "'/var/opt/mssql/data/E2018_Log.LDF'"},
+       "sp_attach_db N'E2018',N'/var/opt/mssql/data/E2018_Data.MDF', "
+       "N'/var/opt/mssql/data/E2018_Log.LDF'"},
       {"D:\\O'Brien's\\",
-       "sp_attach_db 'E2018','D:\\O''Brien''s\\E2018_Data.MDF', "
-       "'D:\\O''Brien''s\\E2018_Log.LDF'"},
+       "sp_attach_db N'E2018',N'D:\\O''Brien''s\\E2018_Data.MDF', "
+       "N'D:\\O''Brien''s\\E2018_Log.LDF'"},
       {"x','y'; DROP DATABASE E2017; --\\",
-       "sp_attach_db 'E2018','x'',''y''; DROP DATABASE E2017; --\\E2018_Data.MDF', "
-       "'x'',''y''; DROP DATABASE E2017; --\\E2018_Log.LDF'"},
+       "sp_attach_db N'E2018',N'x'',''y''; DROP DATABASE E2017; --\\E2018_Data.MDF', "
+       "N'x'',''y''; DROP DATABASE E2017; --\\E2018_Log.LDF'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.folder);

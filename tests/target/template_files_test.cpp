@@ -1,11 +1,21 @@
-// The template copy: never replaces a target, never throws, says what became of each file.
+// The template copy: never replaces a target, says what it made and kept, and fails with the
+// system's message, leaving nothing half-done behind.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "target/data_folder.h"
 #include "target/template_files.h"
@@ -51,43 +61,94 @@ class TemplateFilesTest : public ::testing::Test {
 
 TEST_F(TemplateFilesTest, CopiesBothFilesIntoTheDataFolder) {
   const TemplateCopyResult result = CopyTemplateFiles(templates_, DataFolder(), 2018);
-  EXPECT_FALSE(result.data) << result.data.message();
-  EXPECT_FALSE(result.log) << result.log.message();
+  EXPECT_EQ(result.copied,
+            (std::vector<fs::path>{data_ / "E2018_Data.MDF", data_ / "E2018_Log.LDF"}));
+  EXPECT_TRUE(result.kept.empty());
   EXPECT_EQ(ReadFile(data_ / "E2018_Data.MDF"), "template data");
   EXPECT_EQ(ReadFile(data_ / "E2018_Log.LDF"), "template log");
+
+  RemoveCopies(result);
+  EXPECT_TRUE(fs::is_empty(data_));
 }
 
 TEST_F(TemplateFilesTest, NeverReplacesAnExistingTarget) {
   WriteFile(data_ / "E2018_Data.MDF", "filled by an earlier run");
   const TemplateCopyResult result = CopyTemplateFiles(templates_, DataFolder(), 2018);
-  EXPECT_TRUE(result.data);
-  EXPECT_FALSE(result.log) << result.log.message();
+  EXPECT_EQ(result.kept, std::vector<fs::path>{data_ / "E2018_Data.MDF"});
+  EXPECT_EQ(result.copied, std::vector<fs::path>{data_ / "E2018_Log.LDF"});
   EXPECT_EQ(ReadFile(data_ / "E2018_Data.MDF"), "filled by an earlier run");
   EXPECT_EQ(ReadFile(data_ / "E2018_Log.LDF"), "template log");
+
+  // Only what the copy made goes again.
+  RemoveCopies(result);
+  EXPECT_EQ(ReadFile(data_ / "E2018_Data.MDF"), "filled by an earlier run");
+  EXPECT_FALSE(fs::exists(data_ / "E2018_Log.LDF"));
 }
 
-TEST_F(TemplateFilesTest, FailuresAreReportedNotThrown) {
+TEST_F(TemplateFilesTest, FailuresNameTheFileAndTheCauseAndLeaveNothing) {
+  fs::create_directories(root_ / "only-data");
+  WriteFile(root_ / "only-data" / "E2018_Data.MDF", "template data");
+  WriteFile(root_ / "a-file", "in the way");
   struct Case {
     const char* name;
     fs::path templates;
     std::string data_folder;
     int year;
+    fs::path named;  // the file the message names
   };
   const Case cases[] = {
-      {"no template for the year", templates_, DataFolder(), 2030},
-      {"no template folder", root_ / "yok", DataFolder(), 2018},
-      {"program folder unknown", fs::path(), DataFolder(), 2018},
-      {"no data folder", templates_, (root_ / "yok").string() + "/", 2018},
+      {"no template for the year", templates_, DataFolder(), 2030, templates_ / "E2030_Data.MDF"},
+      {"no template folder", root_ / "yok", DataFolder(), 2018, root_ / "yok" / "E2018_Data.MDF"},
+      {"no log template: the data copy goes again", root_ / "only-data", DataFolder(), 2018,
+       root_ / "only-data" / "E2018_Log.LDF"},
+      {"no data folder", templates_, (root_ / "yok").string() + "/", 2018,
+       root_ / "yok" / "E2018_Data.MDF"},
+      {"a file in the way of the folder", templates_, (root_ / "a-file").string() + "/", 2018,
+       root_ / "a-file" / "E2018_Data.MDF"},
+      {"a name too long", templates_, DataFolder() + std::string(300, 'x') + "/", 2018,
+       data_ / std::string(300, 'x') / "E2018_Data.MDF"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TemplateCopyResult result;
-    EXPECT_NO_THROW(result = CopyTemplateFiles(c.templates, c.data_folder, c.year));
-    EXPECT_TRUE(result.data);
-    EXPECT_TRUE(result.log);
+    try {
+      CopyTemplateFiles(c.templates, c.data_folder, c.year);
+      ADD_FAILURE() << "copied";
+    } catch (const std::runtime_error& error) {
+      const std::string message = error.what();
+      EXPECT_EQ(message.rfind(c.named.string() + ": ", 0), 0u) << message;
+      EXPECT_GT(message.size(), c.named.string().size() + 2) << "no cause: " << message;
+    }
+    EXPECT_TRUE(fs::is_empty(data_));
   }
-  EXPECT_TRUE(fs::is_empty(data_));
 }
+
+#ifndef _WIN32
+// A disk that fills up half-way through the copy: a file size limit stands in for it (the
+// write fails with EFBIG), in a child process so that the limit binds nothing else.
+TEST_F(TemplateFilesTest, ACopyBrokenOffHalfWayIsRemoved) {
+  WriteFile(templates_ / "E2018_Data.MDF", std::string(1 << 20, 'x'));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{64 * 1024, 64 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    int outcome = 3;  // copied whole: the limit did not bind
+    try {
+      CopyTemplateFiles(templates_, DataFolder(), 2018);
+    } catch (const std::runtime_error& error) {
+      const bool named =
+          std::string(error.what()).find("E2018_Data.MDF: File too large") != std::string::npos;
+      outcome = !named ? 1 : fs::exists(data_ / "E2018_Data.MDF") ? 2 : 0;
+    }
+    _exit(outcome);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no cause named, 2: the half copy stayed, 3: copied";
+}
+#endif
 
 TEST(ExecutableFolderTest, IsTheFolderOfTheRunningProgram) {
   EXPECT_EQ(fs::canonical(ExecutableFolder()), fs::canonical(DEVIR_TEST_EXE_DIR));

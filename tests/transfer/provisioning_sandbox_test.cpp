@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -22,7 +23,6 @@ namespace devir::transfer {
 namespace {
 
 using target::kTargetYear;
-using target::RegisterYear;
 using target::TemplateCopyResult;
 
 namespace fs = std::filesystem;
@@ -71,8 +71,8 @@ TEST_F(ProvisioningTest, RegistersCopiesAndAttachesTheNewYear) {
   const TemplateCopyResult copies = Provision(templates_);
 
   EXPECT_EQ(stages_, (std::vector<std::string>{"şirket", "attach"}));
-  EXPECT_FALSE(copies.data) << copies.data.message();
-  EXPECT_FALSE(copies.log) << copies.log.message();
+  EXPECT_EQ(copies.copied.size(), 2u);
+  EXPECT_TRUE(copies.kept.empty());
   EXPECT_TRUE(fs::exists(sandbox_->DataDir() / "E2018_Data.MDF"));
   EXPECT_TRUE(fs::exists(sandbox_->DataDir() / "E2018_Log.LDF"));
   EXPECT_EQ(ReadOne("master", "SELECT COUNT(*) FROM sys.databases WHERE name = 'E2018'"), "1");
@@ -87,8 +87,10 @@ TEST_F(ProvisioningTest, RegistersCopiesAndAttachesTheNewYear) {
 
 TEST_F(ProvisioningTest, RegisteringTwiceLeavesOneRowAndKeepsTheOthers) {
   const std::string others = ReadOne("sirketambar", "SELECT COUNT(*) FROM sirketler");
-  RegisterYear(connection_, login_, kTargetYear);
-  RegisterYear(connection_, login_, kTargetYear);
+  for (int run = 0; run < 2; ++run) {
+    target::PendingRegistration registration(login_, kTargetYear, 30);
+    registration.Commit();
+  }
   EXPECT_EQ(ReadOne("sirketambar", "SELECT COUNT(*) FROM sirketler WHERE SirketAdi = 'E2018'"),
             "1");
   EXPECT_EQ(ReadOne("sirketambar", "SELECT COUNT(*) FROM sirketler WHERE SirketAdi <> 'E2018'"),
@@ -103,8 +105,8 @@ TEST_F(ProvisioningTest, FilesOfAnEarlierRunAreAttachedNotReplaced) {
 
   const TemplateCopyResult copies = Provision(templates_);
 
-  EXPECT_TRUE(copies.data);
-  EXPECT_TRUE(copies.log);
+  EXPECT_TRUE(copies.copied.empty());
+  EXPECT_EQ(copies.kept.size(), 2u);
   EXPECT_EQ(ReadOne("E2018", "SELECT ADI FROM DEPO WHERE KODU = '07'"), "ESKI");
   EXPECT_EQ(ReadOne("sirketambar", "SELECT COUNT(*) FROM sirketler WHERE SirketAdi = 'E2018'"),
             "1");
@@ -146,6 +148,39 @@ TEST_F(ProvisioningTest, FilesInPlaceNeedNoTemplate) {
   Run("master", "sp_detach_db 'E2018'");
   EXPECT_NO_THROW(Provision(templates_ / "yok"));
   EXPECT_EQ(ReadOne("master", "SELECT COUNT(*) FROM sys.databases WHERE name = 'E2018'"), "1");
+}
+
+// An uncommitted registration is seen by nobody and undone when it goes.
+TEST_F(ProvisioningTest, AnUncommittedRegistrationLeavesTheRegistryAsItWas) {
+  Run("sirketambar", "DELETE FROM sirketler WHERE SirketAdi = 'E2018'");
+  { target::PendingRegistration registration(login_, kTargetYear, 30); }
+  EXPECT_EQ(ReadOne("sirketambar", "SELECT COUNT(*) FROM sirketler WHERE SirketAdi = 'E2018'"),
+            "0");
+}
+
+// A template the server cannot attach: the registry is as it was and the copies are gone, so
+// that the next run copies afresh rather than attaching the same damaged files.
+TEST_F(ProvisioningTest, AFailedAttachLeavesNoRegistryRowAndNoCopies) {
+  const std::string registry = ReadOne("sirketambar", "SELECT COUNT(*) FROM sirketler");
+  std::ofstream(templates_ / "E2018_Data.MDF", std::ios::binary | std::ios::trunc)
+      << "not a database";
+  EXPECT_THROW(Provision(templates_), db::DatabaseError);
+  EXPECT_EQ(stages_.back(), "attach");
+  EXPECT_EQ(ReadOne("sirketambar", "SELECT COUNT(*) FROM sirketler"), registry);
+  EXPECT_EQ(ReadOne("sirketambar", "SELECT COUNT(*) FROM sirketler WHERE SirketAdi = 'E2018'"),
+            "0");
+  EXPECT_FALSE(fs::exists(sandbox_->DataDir() / "E2018_Data.MDF"));
+  EXPECT_FALSE(fs::exists(sandbox_->DataDir() / "E2018_Log.LDF"));
+}
+
+// Letters outside the server's code page in the data folder reach the server unchanged.
+TEST_F(ProvisioningTest, ADataFolderOutsideTheCodePageIsAttached) {
+  const fs::path folder = sandbox_->DataDir() / "Данные Ωμέγα 数据";
+  fs::create_directories(folder);
+  ProvisionTarget(connection_, login_, folder.string() + "/", {templates_}, kTargetYear,
+                  [](const std::string&) {});
+  EXPECT_TRUE(fs::exists(folder / "E2018_Data.MDF"));
+  EXPECT_EQ(ReadOne("E2018", "SELECT COUNT(*) FROM STOK"), "0");
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include "db/odbc/connection.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "db/connection_string.h"
+#include "db/instance_lookup.h"
 #include "db/odbc/driver.h"
 #include "db/odbc/statement.h"
 #include "db/utf.h"
@@ -15,6 +17,24 @@ namespace {
 // Long enough for a server across a slow network, short enough that a wrong address or a
 // silent SQL Server Browser ends in an error instead of a frozen window.
 constexpr SQLULEN kLoginTimeoutSeconds = 15;
+
+// FreeTDS asks the SQL Server Browser 16 times a second apart before it gives up; a named
+// instance is looked up here instead, so that a silent Browser is named within seconds.
+constexpr std::chrono::seconds kInstanceLookupWait{4};
+
+// The settings with a named instance replaced by its port where this client looks it up.
+ConnectionSettings WithInstancePort(ConnectionSettings settings, std::string_view driver) {
+#ifndef _WIN32
+  if (!IsFreeTdsDriver(driver)) return settings;
+  const ServerAddress address = ParseDataSource(settings.data_source);
+  if (address.instance.empty() || address.port != 0) return settings;
+  const int port = LookUpInstancePort(address.host, address.instance, kInstanceLookupWait);
+  settings.data_source = address.host + "," + std::to_string(port);
+#else
+  (void)driver;
+#endif
+  return settings;
+}
 
 }  // namespace
 
@@ -29,7 +49,7 @@ OdbcConnection::OdbcConnection(const ConnectionSettings& settings)
               "SQLSetConnectAttrW", SQL_HANDLE_DBC, dbc_.Get());
 
   driver_ = odbc::ChooseDriver(env_.Get());
-  std::string narrow = BuildOdbcConnectionString(settings, driver_);
+  std::string narrow = BuildOdbcConnectionString(WithInstancePort(settings, driver_), driver_);
   if (odbc::TraceEnabled()) {
     std::fprintf(stderr, "odbc: connection string %s\n", RedactPassword(narrow).c_str());
   }
