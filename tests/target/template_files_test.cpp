@@ -5,7 +5,9 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "target/data_folder.h"
 #include "target/template_files.h"
@@ -92,6 +94,45 @@ TEST_F(TemplateFilesTest, FailuresAreReportedNotThrown) {
 TEST(ExecutableFolderTest, IsTheFolderOfTheRunningProgram) {
   EXPECT_EQ(fs::canonical(ExecutableFolder()), fs::canonical(DEVIR_TEST_EXE_DIR));
   EXPECT_EQ(DefaultTemplateFolder(), ExecutableFolder() / "DB");
+}
+
+TEST(ExecutableFolderTest, TheTemplateIsLookedForInDbBesideTheProgramFirst) {
+  const std::vector<fs::path> candidates = TemplateFolderCandidates();
+  ASSERT_FALSE(candidates.empty());
+  EXPECT_EQ(candidates.front(), ExecutableFolder() / "DB");
+#ifdef _WIN32
+  // The installation keeps it there and nowhere else.
+  EXPECT_EQ(candidates.size(), 1u);
+#else
+  EXPECT_EQ(candidates.back(),
+            (ExecutableFolder() / ".." / "share" / "devir" / "DB").lexically_normal());
+#endif
+}
+
+TEST_F(TemplateFilesTest, TheFirstFolderHoldingBothFilesIsTaken) {
+  // A program folder as Windows names it for a Turkish user, blanks included.
+  const fs::path program = root_ / fs::path(u8"Program Dosyaları") / fs::path(u8"Miltoran Şirket");
+  fs::create_directories(program / "DB");
+  WriteFile(program / "DB" / "E2018_Data.MDF", "beside the program");
+  WriteFile(program / "DB" / "E2018_Log.LDF", "beside the program");
+  fs::create_directories(root_ / "half" / "DB");
+  WriteFile(root_ / "half" / "DB" / "E2018_Data.MDF", "no log file");
+  EXPECT_EQ(FindTemplateFolder({root_ / "half" / "DB", program / "DB", templates_}, 2018),
+            program / "DB");
+}
+
+TEST_F(TemplateFilesTest, NoFolderHoldingTheTemplateNamesEveryPlaceLookedIn) {
+  const fs::path empty = root_ / fs::path(u8"Boş klasör ğüşİ");
+  fs::create_directories(empty);
+  try {
+    FindTemplateFolder({empty, root_ / "yok"}, 2018);
+    FAIL() << "no exception";
+  } catch (const std::runtime_error& error) {
+    const std::string message = error.what();
+    EXPECT_NE(message.find("E2018_Data.MDF and E2018_Log.LDF"), std::string::npos) << message;
+    EXPECT_NE(message.find(PathToUtf8(empty) + ", " + PathToUtf8(root_ / "yok")), std::string::npos)
+        << message;
+  }
 }
 
 }  // namespace
