@@ -11,10 +11,16 @@ DEVIR_PACKAGES=(
   locales
 )
 
-# Installs the Debian packages that are missing (needs root on a fresh machine).
+# What the Windows cross-build (scripts/windows.sh) needs on top: mingw-w64 and Wine.
+DEVIR_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)
+
+# Installs the Debian packages that are missing (needs root on a fresh machine): the ones
+# named, else DEVIR_PACKAGES.
 devir_ensure_packages() {
+  local wanted=("$@")
+  [ "${#wanted[@]}" -gt 0 ] || wanted=("${DEVIR_PACKAGES[@]}")
   local missing=()
-  for p in "${DEVIR_PACKAGES[@]}"; do
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   # The conformance tests run tedious on node; a node installed otherwise than by apt will do.
@@ -34,7 +40,7 @@ devir_ensure_packages() {
   fi
 }
 
-# Configures and builds one CMake preset ("dev" or "release").
+# Configures and builds one CMake preset ("dev", "release" or "windows").
 devir_build() {
   local preset="$1"; shift
   cmake --preset "$preset" >&2

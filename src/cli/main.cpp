@@ -9,13 +9,19 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/console_output.h"
 #include "cli/options.h"
 #include "cli/password_source.h"
 #include "script/trace_file.h"
+#include "target/data_folder.h"
 #include "target/platform_defaults.h"
 
 #ifdef _WIN32
 #include <io.h>
+
+#include <cwchar>
+
+#include "db/utf.h"
 #else
 #include <unistd.h>
 #endif
@@ -41,8 +47,6 @@ bool StderrIsTerminal() {
 #endif
 }
 
-}  // namespace
-
 // What was written to stdout must have arrived: a full disk or a closed pipe is a failure.
 int Finished(int exit_code) {
   std::cout.flush();
@@ -52,16 +56,17 @@ int Finished(int exit_code) {
   return devir::cli::kExitFailed;
 }
 
-int main(int argc, char** argv) {
+int Run(const std::vector<std::string>& args) {
   using namespace devir::cli;
+  const ConsoleOutput console;
   Options options;
   std::string password;
   try {
     OptionDefaults defaults;
     defaults.current_year = CurrentYear();
     defaults.data_dir = std::string(devir::target::kDefaultDataFolder);
-    defaults.trace = devir::script::DefaultTracePath().string();
-    options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), defaults);
+    defaults.trace = devir::target::PathToUtf8(devir::script::DefaultTracePath());
+    options = ParseOptions(args, defaults);
     if (options.command == Command::kHelp) {
       std::cout << UsageText();
       return Finished(kExitDone);
@@ -97,3 +102,22 @@ int main(int argc, char** argv) {
     return kExitFailed;
   }
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows hands the command line over as UTF-16. main's char** would hold it in the ANSI
+// code page, which turns "şifre.txt" into "sifre.txt" (code page 1252) or into bytes that
+// are no UTF-8 at all (code page 1254).
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    args.push_back(devir::db::Utf16ToUtf8(std::u16string(argv[i], argv[i] + std::wcslen(argv[i]))));
+  }
+  return Run(args);
+}
+#else
+int main(int argc, char** argv) {
+  return Run(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

@@ -23,8 +23,11 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// The path as UTF-8: path::string() throws on Windows for a name outside the ANSI code page.
 [[noreturn]] void ThrowFileError(const std::filesystem::path& path, int error) {
-  throw std::runtime_error(path.string() + ": " + std::generic_category().message(error));
+  const std::u8string name = path.u8string();
+  throw std::runtime_error(std::string(name.begin(), name.end()) + ": " +
+                           std::generic_category().message(error));
 }
 
 std::FILE* OpenForWriting(const std::filesystem::path& path) {

@@ -72,8 +72,8 @@ FileCopyError CopyFileWithoutReplacing(const std::filesystem::path& from,
   if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
     return {std::make_error_code(std::errc::file_exists), false};
   }
-  const bool at_source = error == ERROR_FILE_NOT_FOUND && !std::filesystem::exists(from);
-  return {code, at_source};
+  std::error_code ignored;
+  return {code, !std::filesystem::exists(from, ignored)};
 }
 
 #else

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "tests/support/environment.h"
+
 namespace devir::script::testing {
 
 /// Sets (or, with nullopt, removes) an environment variable and puts back the old value.
@@ -11,19 +13,9 @@ class ScopedEnvironment {
  public:
   ScopedEnvironment(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
     if (const char* old = std::getenv(name_.c_str()); old != nullptr) old_ = old;
-    if (value) {
-      setenv(name_.c_str(), value->c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
+    devir::testing::ChangeEnvironment(name_, value);
   }
-  ~ScopedEnvironment() {
-    if (old_) {
-      setenv(name_.c_str(), old_->c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
+  ~ScopedEnvironment() { devir::testing::ChangeEnvironment(name_, old_); }
   ScopedEnvironment(const ScopedEnvironment&) = delete;
   ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 

@@ -2,6 +2,7 @@
 // system's message, leaving nothing half-done behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -114,8 +115,13 @@ TEST_F(TemplateFilesTest, FailuresNameTheFileAndTheCauseAndLeaveNothing) {
       CopyTemplateFiles(c.templates, c.data_folder, c.year);
       ADD_FAILURE() << "copied";
     } catch (const std::runtime_error& error) {
-      const std::string message = error.what();
-      EXPECT_EQ(message.rfind(c.named.string() + ": ", 0), 0u) << message;
+      // One kind of separator: on Windows the folder's text keeps the "/" it was typed with.
+      const auto slashes = [](std::string text) {
+        std::replace(text.begin(), text.end(), '\\', '/');
+        return text;
+      };
+      const std::string message = slashes(error.what());
+      EXPECT_EQ(message.rfind(slashes(c.named.string()) + ": ", 0), 0u) << message;
       EXPECT_GT(message.size(), c.named.string().size() + 2) << "no cause: " << message;
     }
     EXPECT_TRUE(fs::is_empty(data_));
@@ -153,6 +159,45 @@ TEST_F(TemplateFilesTest, ACopyBrokenOffHalfWayIsRemoved) {
 TEST(ExecutableFolderTest, IsTheFolderOfTheRunningProgram) {
   EXPECT_EQ(fs::canonical(ExecutableFolder()), fs::canonical(DEVIR_TEST_EXE_DIR));
   EXPECT_EQ(DefaultTemplateFolder(), ExecutableFolder() / "DB");
+}
+
+TEST(ExecutableFolderTest, TheTemplateIsLookedForInDbBesideTheProgramFirst) {
+  const std::vector<fs::path> candidates = TemplateFolderCandidates();
+  ASSERT_FALSE(candidates.empty());
+  EXPECT_EQ(candidates.front(), ExecutableFolder() / "DB");
+#ifdef _WIN32
+  // The installation keeps it there and nowhere else.
+  EXPECT_EQ(candidates.size(), 1u);
+#else
+  EXPECT_EQ(candidates.back(),
+            (ExecutableFolder() / ".." / "share" / "devir" / "DB").lexically_normal());
+#endif
+}
+
+TEST_F(TemplateFilesTest, TheFirstFolderHoldingBothFilesIsTaken) {
+  // A program folder as Windows names it for a Turkish user, blanks included.
+  const fs::path program = root_ / fs::path(u8"Program Dosyaları") / fs::path(u8"Miltoran Şirket");
+  fs::create_directories(program / "DB");
+  WriteFile(program / "DB" / "E2018_Data.MDF", "beside the program");
+  WriteFile(program / "DB" / "E2018_Log.LDF", "beside the program");
+  fs::create_directories(root_ / "half" / "DB");
+  WriteFile(root_ / "half" / "DB" / "E2018_Data.MDF", "no log file");
+  EXPECT_EQ(FindTemplateFolder({root_ / "half" / "DB", program / "DB", templates_}, 2018),
+            program / "DB");
+}
+
+TEST_F(TemplateFilesTest, NoFolderHoldingTheTemplateNamesEveryPlaceLookedIn) {
+  const fs::path empty = root_ / fs::path(u8"Boş klasör ğüşİ");
+  fs::create_directories(empty);
+  try {
+    FindTemplateFolder({empty, root_ / "yok"}, 2018);
+    FAIL() << "no exception";
+  } catch (const std::runtime_error& error) {
+    const std::string message = error.what();
+    EXPECT_NE(message.find("E2018_Data.MDF and E2018_Log.LDF"), std::string::npos) << message;
+    EXPECT_NE(message.find(PathToUtf8(empty) + ", " + PathToUtf8(root_ / "yok")), std::string::npos)
+        << message;
+  }
 }
 
 }  // namespace
