@@ -10,11 +10,14 @@ DEVIR_PACKAGES=(
   clang-format
   locales
 )
+# The fuzz targets (scripts/fuzz.sh): clang and its libFuzzer runtime.
+DEVIR_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
-# Installs the Debian packages that are missing (needs root on a fresh machine).
+# Installs the Debian packages that are missing (needs root on a fresh machine): the list above
+# and any named as arguments.
 devir_ensure_packages() {
   local missing=()
-  for p in "${DEVIR_PACKAGES[@]}"; do
+  for p in "${DEVIR_PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   if [ "${#missing[@]}" -gt 0 ]; then
@@ -32,7 +35,7 @@ devir_ensure_packages() {
   fi
 }
 
-# Configures and builds one CMake preset ("dev" or "release").
+# Configures and builds one CMake preset ("dev", "release" or "fuzz").
 devir_build() {
   local preset="$1"; shift
   cmake --preset "$preset" >&2
