@@ -10,6 +10,8 @@ DEVIR_PACKAGES=(
   clang-format
   locales
 )
+# The fuzz targets (scripts/fuzz.sh): clang and its libFuzzer runtime.
+DEVIR_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 # What the Windows cross-build (scripts/windows.sh) needs on top: mingw-w64 and Wine.
 DEVIR_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 wine wine64)
@@ -40,7 +42,7 @@ devir_ensure_packages() {
   fi
 }
 
-# Configures and builds one CMake preset ("dev", "release" or "windows").
+# Configures and builds one CMake preset ("dev", "release", "windows" or "fuzz").
 devir_build() {
   local preset="$1"; shift
   cmake --preset "$preset" >&2

@@ -19,7 +19,6 @@ namespace {
 constexpr std::size_t kDefaultPacketSize = 4096;
 constexpr std::size_t kMinPacketSize = 512;
 constexpr std::size_t kLargestPacketSize = 32767;
-constexpr int kLoginFailed = 18456;
 constexpr int kCannotOpenDatabase = 4060;
 
 }  // namespace

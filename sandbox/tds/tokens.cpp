@@ -28,10 +28,23 @@ void BVarChar(WireWriter& w, const std::string& utf8) {
   w.Raw(text);
 }
 
-// US_VARCHAR: a 16-bit character count then UTF-16LE.
-void UsVarChar(WireWriter& w, const std::string& utf8) {
+// A message of 2,048 characters or more keeps its first 2,044 and an ellipsis, as SQL Server
+// cuts RAISERROR's; the ERROR token's 16-bit length could not carry one much longer (an
+// unclosed quote quotes the rest of the batch back).
+constexpr std::size_t kLongestMessage = 2047;
+constexpr std::size_t kCutMessage = 2044;
+
+// US_VARCHAR: a 16-bit character count then UTF-16LE; a long message cut as above, never
+// between the halves of a surrogate pair.
+void MessageText(WireWriter& w, const std::string& utf8) {
   Bytes text = Utf8ToUtf16Le(utf8);
-  if (text.size() > 0xFFFF * 2) text.resize(0xFFFF * 2);
+  if (text.size() > kLongestMessage * 2) {
+    std::size_t units = kCutMessage;
+    const auto last = static_cast<unsigned>(text[2 * units - 2] | (text[2 * units - 1] << 8));
+    if (last >= 0xD800 && last <= 0xDBFF) --units;
+    text.resize(2 * units);
+    for (int dot = 0; dot < 3; ++dot) WireWriter(text).U16('.');
+  }
   w.U16(static_cast<std::uint16_t>(text.size() / 2));
   w.Raw(text);
 }
@@ -93,7 +106,7 @@ void WriteMessage(WireWriter& w, const ServerMessage& m) {
     w.U32(static_cast<std::uint32_t>(m.number));
     w.U8(static_cast<std::uint8_t>(m.state));
     w.U8(static_cast<std::uint8_t>(m.severity));
-    UsVarChar(w, m.text);
+    MessageText(w, m.text);
     BVarChar(w, m.server);
     BVarChar(w, m.procedure);
     w.U32(static_cast<std::uint32_t>(m.line));

@@ -269,6 +269,40 @@ TEST(Tokens, ErrorCarriesNumberClassServerAndLine) {
   EXPECT_EQ(out, (Bytes{0xAA, 18, 0, 208, 0, 0, 0, 1, 16, 1, 0, 'x', 0, 1, 'S', 0, 0, 3, 0, 0, 0}));
 }
 
+// The text of an ERROR or INFO token, after its length, number, state and class.
+std::string MessageTextOf(const Bytes& token) {
+  const std::size_t at = 1 + 2 + 4 + 1 + 1;
+  const std::size_t units = token.at(at) | (token.at(at + 1) << 8);
+  return Utf16LeToUtf8(std::span(token).subspan(at + 2, units * 2));
+}
+
+TEST(Tokens, AMessageTooLongForItsTokenIsCutWithAnEllipsis) {
+  struct Case {
+    std::string text;
+    std::string expected;
+  };
+  const std::string emoji = "\xF0\x9F\x98\x80";  // a surrogate pair in UTF-16
+  const Case cases[] = {
+      {std::string(2047, 'a'), std::string(2047, 'a')},
+      {std::string(2048, 'a'), std::string(2044, 'a') + "..."},
+      // The whole batch after an unclosed quote, longer than a 16-bit token length allows.
+      {std::string(40000, 'a'), std::string(2044, 'a') + "..."},
+      {std::string(2042, 'a') + emoji + std::string(10, 'b'),
+       std::string(2042, 'a') + emoji + "..."},
+      {std::string(2043, 'a') + emoji + std::string(10, 'b'), std::string(2043, 'a') + "..."},
+  };
+  for (const Case& c : cases) {
+    Bytes out;
+    WireWriter w(out);
+    WriteMessage(w, {105, 1, 15, c.text, "S", "", 1});
+    ASSERT_GE(out.size(), 3u);
+    EXPECT_EQ(out[1] | (out[2] << 8), static_cast<int>(out.size() - 3)) << c.text.size();
+    const std::string text = MessageTextOf(out);
+    EXPECT_EQ(text.size(), c.expected.size()) << c.text.size();
+    EXPECT_TRUE(text == c.expected) << c.text.size() << ": ..." << text.substr(text.size() - 8);
+  }
+}
+
 TEST(Tokens, LoginAckStatesTheVersionBigEndian) {
   Bytes out;
   WireWriter w(out);
