@@ -94,15 +94,10 @@ std::optional<BatchFailure> RunBatch(OdbcConnection& native, const std::string& 
   }
 }
 
-bool IsEmpty(const std::string& line) {
-  return line.empty();
-}
-
 // One run of the script: the batches, the transaction and the search for a failing line.
 class ScriptRun {
  public:
-  ScriptRun(OdbcConnection& native, const std::vector<std::string>& lines,
-            const ScriptBatchLimits& limits)
+  ScriptRun(OdbcConnection& native, ScriptLines& lines, const ScriptBatchLimits& limits)
       : native_(native),
         lines_(lines),
         max_lines_(std::clamp<std::size_t>(limits.max_lines, 1, kMostLinesPerBatch)),
@@ -129,9 +124,10 @@ class ScriptRun {
       text.clear();
       return std::nullopt;
     };
-    for (std::size_t i = begin; i < end; ++i) {
-      const std::string& line = lines_[i];
-      if (IsEmpty(line)) continue;
+    lines_.Seek(begin);
+    std::string_view line;
+    for (std::size_t i = begin; i < end && lines_.Next(line); ++i) {
+      if (line.empty()) continue;
       if (!LineStandsAlone(line)) {
         if (auto failure = flush()) return failure;
         batch.push_back(i);
@@ -180,8 +176,14 @@ class ScriptRun {
       if (auto earlier = RunRange(0, failed.batch.front(), {})) {
         found = {earlier->batch.front(), earlier->failure.error};
       } else {
-        for (std::size_t index : failed.batch) {
-          if (auto failure = RunBatch(native_, lines_[index])) {
+        // The batch's lines lie between its first and its last; the empty ones among them
+        // were never sent.
+        lines_.Seek(failed.batch.front());
+        std::string_view text;
+        for (std::size_t index = failed.batch.front();
+             index <= failed.batch.back() && lines_.Next(text); ++index) {
+          if (text.empty()) continue;
+          if (auto failure = RunBatch(native_, std::string(text))) {
             found = {index, failure->error};
             break;
           }
@@ -196,7 +198,7 @@ class ScriptRun {
 
  private:
   OdbcConnection& native_;
-  const std::vector<std::string>& lines_;
+  ScriptLines& lines_;
   std::size_t max_lines_;
   std::size_t max_bytes_;
 };
@@ -263,21 +265,21 @@ bool LineStandsAlone(std::string_view line) {
 }
 
 std::size_t RunScript(Connection& connection, const ServerLogin& login, std::string_view database,
-                      const std::vector<std::string>& lines, const ScriptProgress& progress,
+                      ScriptLines& lines, const ScriptProgress& progress,
                       const ScriptBatchLimits& limits) {
-  const std::size_t total = static_cast<std::size_t>(
-      std::count_if(lines.begin(), lines.end(), [](const auto& line) { return !IsEmpty(line); }));
+  const std::size_t total = lines.StatementCount();
   if (total == 0) return 0;
-  const auto first = std::find_if(lines.begin(), lines.end(),
-                                  [](const std::string& line) { return !IsEmpty(line); });
-  const std::size_t first_index = static_cast<std::size_t>(first - lines.begin());
+  std::size_t first_index = 0;
+  std::string_view line;
+  lines.Seek(0);
+  while (lines.Next(line) && line.empty()) ++first_index;
 
   std::optional<RunnerSession> session;
   try {
     session.emplace(connection, login, database);
   } catch (const DatabaseError& error) {
     // Where each line had a connection of its own, the first line was the first to need one.
-    throw ScriptLineError(lines[first_index], first_index + 1, error);
+    throw ScriptLineError(LineAt(lines, first_index), first_index + 1, error);
   }
 
   OdbcConnection& native = connection.Native();
@@ -286,17 +288,24 @@ std::size_t RunScript(Connection& connection, const ServerLogin& login, std::str
   run.RunOwn(kBegin);
   std::size_t done = 0;
   if (progress) progress(0, total);
-  const auto failed = run.RunRange(0, lines.size(), [&](std::size_t count) {
+  const auto failed = run.RunRange(0, lines.Count(), [&](std::size_t count) {
     done += count;
     if (progress) progress(done, total);
   });
   if (failed) {
     run.RollBack();
     auto [index, error] = run.FailingLine(*failed);
-    throw ScriptLineError(lines[index], index + 1, error);
+    throw ScriptLineError(LineAt(lines, index), index + 1, error);
   }
   run.RunOwn(kCommit);
   return done;
+}
+
+std::size_t RunScript(Connection& connection, const ServerLogin& login, std::string_view database,
+                      const std::vector<std::string>& lines, const ScriptProgress& progress,
+                      const ScriptBatchLimits& limits) {
+  ScriptLinesInMemory in_memory(lines);
+  return RunScript(connection, login, database, in_memory, progress, limits);
 }
 
 }  // namespace devir::db

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/database_error.h"
+#include "db/script_lines.h"
 #include "db/server_login.h"
 
 namespace devir::db {
@@ -61,6 +62,14 @@ bool LineStandsAlone(std::string_view line);
 /// the driver names within the batch (SQL_DIAG_SS_LINE) or, where the driver names none
 /// (FreeTDS), found by running the batches before it again and then its batch line by line,
 /// all in a fresh transaction that is rolled back. An empty script connects to nothing.
+///
+/// The lines are read as the batches are sent, never all at once; the search reads earlier
+/// ones again. What reading them throws (std::runtime_error) ends the run as a failure would.
+std::size_t RunScript(Connection& connection, const ServerLogin& login, std::string_view database,
+                      ScriptLines& lines, const ScriptProgress& progress = {},
+                      const ScriptBatchLimits& limits = {});
+
+/// The same for a script held in memory.
 std::size_t RunScript(Connection& connection, const ServerLogin& login, std::string_view database,
                       const std::vector<std::string>& lines, const ScriptProgress& progress = {},
                       const ScriptBatchLimits& limits = {});

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 
 #include "script/system_code_page.h"
@@ -56,12 +57,14 @@ std::filesystem::path DefaultTracePath() {
 #endif
 }
 
-void WriteTraceFile(const std::vector<std::string>& lines, const std::filesystem::path& path) {
+void WriteTraceFile(db::ScriptLines& lines, const std::filesystem::path& path) {
   SystemCodePage code_page;
   errno = 0;
   File file(OpenForWriting(path));
   if (!file) ThrowFileError(path, errno != 0 ? errno : EIO);
-  for (const std::string& line : lines) {
+  lines.Seek(0);
+  std::string_view line;
+  while (lines.Next(line)) {
     const std::string bytes = code_page.FromUtf8(line);
     if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
         std::fwrite("\r\n", 1, 2, file.get()) != 2) {
@@ -71,6 +74,11 @@ void WriteTraceFile(const std::vector<std::string>& lines, const std::filesystem
   // The last buffered bytes reach the disk only here; a full disk shows up now.
   errno = 0;
   if (std::fclose(file.release()) != 0) ThrowFileError(path, errno != 0 ? errno : EIO);
+}
+
+void WriteTraceFile(const std::vector<std::string>& lines, const std::filesystem::path& path) {
+  db::ScriptLinesInMemory in_memory(lines);
+  WriteTraceFile(in_memory, path);
 }
 
 }  // namespace devir::script

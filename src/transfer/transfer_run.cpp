@@ -4,7 +4,7 @@
 #include "db/query.h"
 #include "script/balance_query.h"
 #include "script/query_row_source.h"
-#include "script/statement_sink.h"
+#include "script/script_spool.h"
 #include "script/trace_file.h"
 #include "target/data_folder.h"
 #include "transfer/provisioning.h"
@@ -43,17 +43,16 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
   if (callbacks.data_folder_changed) callbacks.data_folder_changed(summary.data_folder);
 
   // Everything is read from the source before the first statement re-points the connection.
-  std::vector<std::string> lines;
+  script::ScriptSpool spool(settings.spool_folder);
   {
     script::QueryRowSource rows(q);
-    script::StatementList list;
     const std::string& balance_sql =
         settings.balance_sql.empty() ? script::BalanceQuerySql() : settings.balance_sql;
     summary.script =
-        script::BuildTransferScript(rows, settings.opening_date, balance_sql, set_stage, list);
-    if (!settings.trace_path.empty()) script::WriteTraceFile(list.Items(), settings.trace_path);
-    lines = list.Take();
+        script::BuildTransferScript(rows, settings.opening_date, balance_sql, set_stage, spool);
   }
+  spool.Finish();
+  if (!settings.trace_path.empty()) script::WriteTraceFile(spool, settings.trace_path);
   if (settings.dry_run) return summary;
 
   const int year = settings.target_year;
@@ -62,7 +61,7 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
 
   set_stage(kRunStage);
   summary.statements_run = db::RunScript(
-      connection, settings.login, target::TargetDatabaseName(year), lines, callbacks.progress);
+      connection, settings.login, target::TargetDatabaseName(year), spool, callbacks.progress);
   return summary;
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "tests/cli/cli_process.h"
@@ -46,7 +47,8 @@ class CliTest : public ::testing::Test {
   // devir-cli against the stand-in, the password from the environment, the stand-in's data
   // folder typed without its final separator, the trace in the test's folder. The build's
   // devir-cli is given the template's folder; a copy finds its own beside it.
-  CliResult Run(std::vector<std::string> args, const fs::path& exe = DEVIR_CLI_EXE) {
+  CliResult Run(std::vector<std::string> args, const fs::path& exe = DEVIR_CLI_EXE,
+                testing::Environment environment = {}) {
     std::vector<std::string> all = {"--server",   Server(),
                                     "--data-dir", sandbox_->DataDir().string(),
                                     "--trace",    Trace().string()};
@@ -55,8 +57,9 @@ class CliTest : public ::testing::Test {
       all.push_back(Templates().string());
     }
     all.insert(all.end(), args.begin(), args.end());
-    return testing::RunProcess(
-        exe, all, {{"DEVIR_PASSWORD", checks::kTestPassword}, {"HOME", work_.string()}});
+    environment.emplace("DEVIR_PASSWORD", checks::kTestPassword);
+    environment.emplace("HOME", work_.string());
+    return testing::RunProcess(exe, all, environment);
   }
 
   // Run, with the source's files compared before and after while the stand-in is stopped.
@@ -156,6 +159,25 @@ TEST_F(CliTest, AFailingLineIsPrintedWithTheServersMessageAndLeavesNoRows) {
   for (const auto& [table, count] : checks::CountCarriedRows(Server(), "E2018")) {
     EXPECT_EQ(count, 0) << table;
   }
+}
+
+// The script waits in the system's temporary folder; one that is not there stops the run
+// before anything changes on the server, with the stage and the system's own message.
+TEST_F(CliTest, AMissingTemporaryFolderIsNamedWithTheSystemsMessage) {
+  const fs::path missing = work_ / "yok";
+  const CliResult result = Run({}, DEVIR_CLI_EXE, {{"TMPDIR", missing.string()}});
+  EXPECT_EQ(result.exit_code, 1) << Describe(result);
+  // The file is made once the script outgrows its buffer, or at its end: in a stage of the
+  // script's either way.
+  const std::string message = "\nthe script's temporary file in " + missing.string() + ": " +
+                              std::generic_category().message(ENOENT) + "\n";
+  const auto at = result.err.find(message);
+  ASSERT_NE(at, std::string::npos) << result.err;
+  const std::string stage = result.err.substr(result.err.rfind('\n', at - 1) + 1);
+  EXPECT_TRUE(stage.starts_with("depo+hk+dk\n") || stage.starts_with("stokhareket tablosu\n") ||
+              stage.starts_with("stok tablosu\n"))
+      << result.err;
+  EXPECT_FALSE(checks::DatabaseAttached(Server(), "E2018"));
 }
 
 TEST_F(CliTest, AnAttachedTargetFailsAtAttachWithTheServersMessage) {
