@@ -1,5 +1,7 @@
 #include "script/script_spool.h"
 
+#include "script/line_text.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -158,7 +160,7 @@ void ScriptSpool::WriteOut() {
 
 void ScriptSpool::Add(std::string line) {
   if (finished_) throw std::logic_error("The script spool is finished; no line can be added.");
-  if (line.find_first_of("\r\n") != std::string::npos) {
+  if (HasLineBreak(line)) {
     throw std::invalid_argument("A line of the script cannot hold a line break.");
   }
   if (count_ % kLinesPerMark == 0) marks_.push_back(bytes_);

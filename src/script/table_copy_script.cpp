@@ -1,6 +1,8 @@
 #include "script/table_copy_script.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "script/field_to_sql.h"
 
@@ -45,10 +47,12 @@ std::size_t TableCopyScript(RowSource& rows, std::string_view table, StatementSi
   // The columns are the same on every row: "INSERT INTO T(A,B) VALUES(" is built once. A
   // trailing character is cut after each list, as the copied statements always had it.
   std::string head = "INSERT INTO " + std::string(table) + "(";
+  std::vector<int> copied;  // the columns' positions, without ID and HID
   const int count = rows.FieldCount();
   for (int i = 0; i < count; ++i) {
     const std::string& name = rows.FieldAt(i).Name();
     if (IsLeftOut(name)) continue;
+    copied.push_back(i);
     head += ColumnName(name);
     head += ',';
   }
@@ -56,16 +60,18 @@ std::size_t TableCopyScript(RowSource& rows, std::string_view table, StatementSi
   head += ") VALUES(";
 
   std::size_t read = 0;
+  std::size_t longest = head.size();
   while (!rows.Eof()) {
-    std::string statement = head;
-    for (int i = 0; i < count; ++i) {
-      const db::Field& field = rows.FieldAt(i);
-      if (IsLeftOut(field.Name())) continue;
-      statement += FieldToSql(field);
+    std::string statement;
+    statement.reserve(longest + 64);  // one allocation for most rows
+    statement = head;
+    for (int i : copied) {
+      AppendFieldSql(statement, rows.FieldAt(i));
       statement += ',';
     }
     statement.pop_back();
     statement += ')';
+    longest = std::max(longest, statement.size());
     script.Add(std::move(statement));
     ++read;
     rows.Next();
