@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
   if (const char* password = std::getenv("DEVIR_PASSWORD")) login.password = password;
   try {
     devir::db::Connection connection;
+    connection.SetCommandTimeout(0);  // the balance query of a large year takes minutes
     devir::db::ConnectSource(connection, login, database);
     devir::db::Query query(connection);
     devir::script::QueryRowSource rows(query);

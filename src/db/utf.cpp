@@ -5,11 +5,18 @@
 namespace devir::db {
 
 std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
+  // A byte gives at most one unit (four bytes give two): written through a pointer into room
+  // for that many, then cut to what was written. Batches of a megabyte pass through here.
+  std::u16string out(text.size(), u'\0');
+  char16_t* at = out.data();
   std::size_t i = 0;
   while (i < text.size()) {
     const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      *at++ = lead;
+      ++i;
+      continue;
+    }
     char32_t code = 0;
     std::size_t length = 0;
     if (lead < 0x80) {
@@ -40,13 +47,14 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     }
     if (code >= 0x10000) {
       code -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (code >> 10));
-      out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+      *at++ = static_cast<char16_t>(0xD800 + (code >> 10));
+      *at++ = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
     } else {
-      out += static_cast<char16_t>(code);
+      *at++ = static_cast<char16_t>(code);
     }
     i += length;
   }
+  out.resize(static_cast<std::size_t>(at - out.data()));
   return out;
 }
 

@@ -62,6 +62,8 @@ void WriteTraceFile(db::ScriptLines& lines, const std::filesystem::path& path) {
   errno = 0;
   File file(OpenForWriting(path));
   if (!file) ThrowFileError(path, errno != 0 ? errno : EIO);
+  // A large year's trace is hundreds of megabytes: written in large pieces.
+  std::setvbuf(file.get(), nullptr, _IOFBF, 1u << 20);
   lines.Seek(0);
   std::string_view line;
   while (lines.Next(line)) {
