@@ -64,7 +64,8 @@ bool LineStandsAlone(std::string_view line);
 /// all in a fresh transaction that is rolled back. An empty script connects to nothing.
 ///
 /// The lines are read as the batches are sent, never all at once; the search reads earlier
-/// ones again. What reading them throws (std::runtime_error) ends the run as a failure would.
+/// ones again. What reading them throws (std::runtime_error) comes through unchanged; the
+/// connection is closed, which rolls the transaction back.
 std::size_t RunScript(Connection& connection, const ServerLogin& login, std::string_view database,
                       ScriptLines& lines, const ScriptProgress& progress = {},
                       const ScriptBatchLimits& limits = {});

@@ -126,10 +126,12 @@ ScriptSpool::~ScriptSpool() {
   }
 }
 
-void ScriptSpool::Fail(int error) const {
-  const std::string place = path_.empty() ? Utf8(folder_) : Utf8(path_);
-  throw std::runtime_error("the script's temporary file " + place + ": " +
-                           std::generic_category().message(error != 0 ? error : EIO));
+void ScriptSpool::Fail(int error) {
+  const std::string message = "the script's temporary file " + Utf8(path_) + ": " +
+                              std::generic_category().message(error != 0 ? error : EIO);
+  // A file that misses some of its lines takes no more: every later write fails the same.
+  if (!finished_) broken_ = message;
+  throw std::runtime_error(message);
 }
 
 void ScriptSpool::Open() {
@@ -139,8 +141,9 @@ void ScriptSpool::Open() {
   std::FILE* file = CreateUniqueFile(folder_, path, error);
   if (file == nullptr) {
     // Nothing was made: the message names the folder, not a file that is not there.
-    throw std::runtime_error("the script's temporary file in " + Utf8(folder_) + ": " +
-                             std::generic_category().message(error != 0 ? error : EIO));
+    broken_ = "the script's temporary file in " + Utf8(folder_) + ": " +
+              std::generic_category().message(error != 0 ? error : EIO);
+    throw std::runtime_error(broken_);
   }
   path_ = std::move(path);
   file_.reset(file);
@@ -159,6 +162,7 @@ void ScriptSpool::WriteOut() {
 }
 
 void ScriptSpool::Add(std::string line) {
+  if (!broken_.empty()) throw std::runtime_error(broken_);
   if (finished_) throw std::logic_error("The script spool is finished; no line can be added.");
   if (HasLineBreak(line)) {
     throw std::invalid_argument("A line of the script cannot hold a line break.");
@@ -173,6 +177,7 @@ void ScriptSpool::Add(std::string line) {
 }
 
 void ScriptSpool::Finish() {
+  if (!broken_.empty()) throw std::runtime_error(broken_);
   if (finished_) return;
   WriteOut();
   errno = 0;

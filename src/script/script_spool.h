@@ -35,9 +35,11 @@ class ScriptSpool final : public StatementSink, public db::ScriptLines {
   /// std::runtime_error as Add.
   void Finish();
 
-  /// The lines, once Finish has been called (std::logic_error before).
+  /// The lines added so far, and the non-empty ones among them.
   std::size_t Count() const override { return count_; }
   std::size_t StatementCount() const override { return statements_; }
+  /// Reading, once Finish has been called (std::logic_error before). Throws
+  /// std::runtime_error naming the file and the system's message when it cannot be read.
   void Seek(std::size_t index) override;
   bool Next(std::string_view& line) override;
 
@@ -54,12 +56,13 @@ class ScriptSpool final : public StatementSink, public db::ScriptLines {
   void Open();
   void WriteOut();
   void Fill();
-  [[noreturn]] void Fail(int error) const;
+  [[noreturn]] void Fail(int error);
 
   std::filesystem::path folder_;
   std::filesystem::path path_;
   std::unique_ptr<std::FILE, FileCloser> file_;
   bool finished_ = false;
+  std::string broken_;  // why writing failed, once it has
 
   std::string pending_;  // lines not yet written
   std::size_t count_ = 0;

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <stdexcept>
 #include <string>
@@ -251,6 +252,16 @@ TEST_F(ScriptSpoolTest, AWriteThatFailsNamesTheFileAndTheSystemsMessage) {
   ASSERT_FALSE(spool.Path().empty());
   EXPECT_EQ(message, "the script's temporary file " + spool.Path().string() + ": " +
                          std::generic_category().message(EFBIG));
+  // With room again, the spool still takes nothing: its file misses lines.
+  for (const auto& step : {std::function<void()>([&] { spool.Add("d"); }),
+                           std::function<void()>([&] { spool.Finish(); })}) {
+    try {
+      step();
+      ADD_FAILURE() << "a spool with a hole went on";
+    } catch (const std::runtime_error& error) {
+      EXPECT_EQ(std::string(error.what()), message);
+    }
+  }
 }
 
 }  // namespace
