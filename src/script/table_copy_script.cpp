@@ -63,7 +63,8 @@ std::size_t TableCopyScript(RowSource& rows, std::string_view table, StatementSi
   std::size_t longest = head.size();
   while (!rows.Eof()) {
     std::string statement;
-    statement.reserve(longest + 64);  // one allocation for most rows
+    // One allocation for most rows; a huge value once does not make every row's that big.
+    statement.reserve(std::min<std::size_t>(longest, 1u << 16) + 64);
     statement = head;
     for (int i : copied) {
       AppendFieldSql(statement, rows.FieldAt(i));

@@ -43,7 +43,7 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
   if (callbacks.data_folder_changed) callbacks.data_folder_changed(summary.data_folder);
 
   // Everything is read from the source before the first statement re-points the connection.
-  script::ScriptSpool spool(settings.spool_folder);
+  script::ScriptSpool spool;
   {
     script::QueryRowSource rows(q);
     const std::string& balance_sql =

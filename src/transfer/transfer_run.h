@@ -29,9 +29,6 @@ struct TransferSettings {
   db::DateTime opening_date;  ///< the day of the carry-over movements
   int target_year = target::kTargetYear;
   std::filesystem::path trace_path;  ///< the trace file; empty writes none
-  /// Where the script waits on disk between building and running it (script::ScriptSpool);
-  /// empty: the system's temporary folder (TMPDIR, else /tmp; TMP or TEMP on Windows).
-  std::filesystem::path spool_folder;
   /// Where the year's template files may lie, looked at in order when a target file must be
   /// copied: target::TemplateFolderCandidates() unless the user named a folder.
   std::vector<std::filesystem::path> template_folders;
@@ -67,8 +64,9 @@ struct TransferSummary {
 /// transfer script built from the source and written to the trace file, the year registered
 /// and its template attached, every non-empty script line run in the target in one
 /// transaction. The stage label is set before each step. The script goes to a temporary file
-/// as it is built and is read back from there for the trace file and the run, so memory does
-/// not grow with the year; the file is removed however the run ends.
+/// in the system's temporary folder (TMPDIR, else /tmp; TMP or TEMP on Windows) as it is
+/// built and is read back from there for the trace file and the run, so memory does not grow
+/// with the year; the file is removed however the run ends.
 ///
 /// Throws db::ScriptLineError when a script line fails (nothing of the script stays in the
 /// target); any other failure throws std::exception with the server's or system's message,

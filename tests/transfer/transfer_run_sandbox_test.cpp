@@ -17,6 +17,7 @@
 #include "db/script_runner.h"
 #include "db/server_connection.h"
 #include "target/target_year.h"
+#include "tests/script/scoped_environment.h"
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/transfer_checks.h"
@@ -49,12 +50,13 @@ class TransferRunTest : public ::testing::Test {
     settings.opening_date = kOpeningDate;
     settings.trace_path = work_ / "X.TXT";
     settings.template_folders = {work_ / "DB"};
-    settings.spool_folder = spool_;
     return settings;
   }
 
-  // Connects C to the source as the click frame does, then runs the transfer.
+  // Connects C to the source as the click frame does, then runs the transfer. The script
+  // waits in the system's temporary folder, which TMPDIR makes the test's own.
   TransferSummary Run(const TransferSettings& settings) {
+    const script::testing::ScopedEnvironment tmpdir("TMPDIR", spool_.string());
     db::Connection connection;
     db::Query query(connection);
     db::ConnectSource(connection, settings.login, "E2017");
