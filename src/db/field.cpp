@@ -137,8 +137,17 @@ FieldKind KindOf(const ColumnType& type) {
 Field::Field(std::string name, ColumnType type, FieldValue value)
     : name_(std::move(name)),
       type_(std::move(type)),
+      base_type_(BaseTypeName(type_.type_name)),
       kind_(KindOf(type_)),
       value_(std::move(value)) {}
+
+std::string& Field::ResetText() {
+  if (auto* text = std::get_if<std::string>(&value_)) {
+    text->clear();
+    return *text;
+  }
+  return value_.emplace<std::string>();
+}
 
 std::string Field::AsText() const {
   struct Visitor {

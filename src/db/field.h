@@ -61,6 +61,9 @@ class Field {
 
   const std::string& Name() const noexcept { return name_; }
   const ColumnType& Type() const noexcept { return type_; }
+  /// The type's name without size or modifiers, lower case ("nvarchar" for "NVARCHAR(40)"):
+  /// BaseTypeName of the reported name, worked out once rather than for every value.
+  const std::string& BaseType() const noexcept { return base_type_; }
   FieldKind Kind() const noexcept { return kind_; }
   const FieldValue& Value() const noexcept { return value_; }
 
@@ -80,10 +83,14 @@ class Field {
 
   /// Replaces the value (the query refills its fields row by row).
   void SetValue(FieldValue value) { value_ = std::move(value); }
+  /// Makes the value the empty text and gives it to be filled in place, so that refilling a
+  /// text field row by row reuses the room its string already has.
+  std::string& ResetText();
 
  private:
   std::string name_;
   ColumnType type_;
+  std::string base_type_;
   FieldKind kind_ = FieldKind::Other;
   FieldValue value_;
 };

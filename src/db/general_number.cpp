@@ -32,7 +32,10 @@ std::string GeneralNumberLayout(std::string_view scientific) {
   const bool negative = scientific.front() == '-';
   if (negative) scientific.remove_prefix(1);
   const std::size_t e_pos = scientific.find('e');
+  // The digits without the point, in the string that becomes the result's tail: no
+  // allocation beyond the result's own for the usual 17 digits or fewer.
   std::string digits;
+  digits.reserve(e_pos);
   for (char c : scientific.substr(0, e_pos)) {
     if (c != '.') digits += c;
   }
@@ -42,7 +45,9 @@ std::string GeneralNumberLayout(std::string_view scientific) {
   std::from_chars(exponent_text.data(), exponent_text.data() + exponent_text.size(), exponent);
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 
-  std::string out = negative ? "-" : "";
+  std::string out;
+  out.reserve(digits.size() + 24);
+  if (negative) out += '-';
   if (exponent >= kLowestFixedExponent && exponent < kSignificantDigits) {
     if (exponent < 0) {
       out += "0.";
@@ -67,7 +72,10 @@ std::string GeneralNumberLayout(std::string_view scientific) {
     out.append(digits, 1);
   }
   out += 'E';
-  out += std::to_string(exponent);
+  char exponent_digits[16];
+  out.append(
+      exponent_digits,
+      std::to_chars(exponent_digits, exponent_digits + sizeof exponent_digits, exponent).ptr);
   return out;
 }
 

@@ -102,10 +102,6 @@ std::optional<BatchFailure> RunBatch(OdbcConnection& native, const std::string& 
   }
 }
 
-bool IsEmpty(const std::string& line) {
-  return line.empty();
-}
-
 // Why a failed batch could not be put on one of its lines.
 enum class Unpinned { kConnectionLost, kNoAnswer, kNotAlone };
 
@@ -154,8 +150,7 @@ DatabaseError InContext(const std::string& context, const DatabaseError& cause) 
 // One run of the script: the batches, the transaction and the search for a failing line.
 class ScriptRun {
  public:
-  ScriptRun(OdbcConnection& native, const std::vector<std::string>& lines,
-            const ScriptBatchLimits& limits)
+  ScriptRun(OdbcConnection& native, ScriptLines& lines, const ScriptBatchLimits& limits)
       : native_(native),
         lines_(lines),
         max_lines_(std::clamp<std::size_t>(limits.max_lines, 1, kMostLinesPerBatch)),
@@ -182,9 +177,10 @@ class ScriptRun {
       text.clear();
       return std::nullopt;
     };
-    for (std::size_t i = begin; i < end; ++i) {
-      const std::string& line = lines_[i];
-      if (IsEmpty(line)) continue;
+    lines_.Seek(begin);
+    std::string_view line;
+    for (std::size_t i = begin; i < end && lines_.Next(line); ++i) {
+      if (line.empty()) continue;
       if (!LineStandsAlone(line)) {
         if (auto failure = flush()) return failure;
         batch.push_back(i);
@@ -236,8 +232,14 @@ class ScriptRun {
         // An earlier batch fails now: the search itself cannot be trusted.
         found = Unanswered(earlier->failure.error).value_or(Unpinned::kNotAlone);
       } else {
-        for (std::size_t index : failed.batch) {
-          if (auto failure = RunBatch(native_, lines_[index])) {
+        // The batch's lines lie between its first and its last; the empty ones among them
+        // were never sent.
+        lines_.Seek(failed.batch.front());
+        std::string_view text;
+        for (std::size_t index = failed.batch.front();
+             index <= failed.batch.back() && lines_.Next(text); ++index) {
+          if (text.empty()) continue;
+          if (auto failure = RunBatch(native_, std::string(text))) {
             if (auto why = Unanswered(failure->error)) {
               found = *why;
             } else {
@@ -256,7 +258,7 @@ class ScriptRun {
 
  private:
   OdbcConnection& native_;
-  const std::vector<std::string>& lines_;
+  ScriptLines& lines_;
   std::size_t max_lines_;
   std::size_t max_bytes_;
 };
@@ -329,21 +331,21 @@ bool LineStandsAlone(std::string_view line) {
 }
 
 std::size_t RunScript(Connection& connection, const ServerLogin& login, std::string_view database,
-                      const std::vector<std::string>& lines, const ScriptProgress& progress,
+                      ScriptLines& lines, const ScriptProgress& progress,
                       const ScriptBatchLimits& limits) {
-  const std::size_t total = static_cast<std::size_t>(
-      std::count_if(lines.begin(), lines.end(), [](const auto& line) { return !IsEmpty(line); }));
+  const std::size_t total = lines.StatementCount();
   if (total == 0) return 0;
-  const auto first = std::find_if(lines.begin(), lines.end(),
-                                  [](const std::string& line) { return !IsEmpty(line); });
-  const std::size_t first_index = static_cast<std::size_t>(first - lines.begin());
+  std::size_t first_index = 0;
+  std::string_view line;
+  lines.Seek(0);
+  while (lines.Next(line) && line.empty()) ++first_index;
 
   std::optional<RunnerSession> session;
   try {
     session.emplace(connection, login, database);
   } catch (const DatabaseError& error) {
     // Where each line had a connection of its own, the first line was the first to need one.
-    throw ScriptLineError(lines[first_index], first_index + 1, error);
+    throw ScriptLineError(LineAt(lines, first_index), first_index + 1, error);
   }
 
   OdbcConnection& native = connection.Native();
@@ -357,15 +359,15 @@ std::size_t RunScript(Connection& connection, const ServerLogin& login, std::str
   }
   std::size_t done = 0;
   if (progress) progress(0, total);
-  const auto failed = run.RunRange(0, lines.size(), [&](std::size_t count) {
+  const auto failed = run.RunRange(0, lines.Count(), [&](std::size_t count) {
     done += count;
     if (progress) progress(done, total);
   });
   if (failed) {
     run.RollBack();
     auto found = run.FailingLine(*failed);
-    if (auto* line = std::get_if<ScriptRun::FoundLine>(&found)) {
-      throw ScriptLineError(lines[line->first], line->first + 1, line->second);
+    if (auto* culprit = std::get_if<ScriptRun::FoundLine>(&found)) {
+      throw ScriptLineError(LineAt(lines, culprit->first), culprit->first + 1, culprit->second);
     }
     throw BatchError(std::get<Unpinned>(found), failed->batch.front() + 1, failed->batch.back() + 1,
                      database, failed->failure.error);
@@ -387,6 +389,13 @@ std::size_t RunScript(Connection& connection, const ServerLogin& login, std::str
         *failure);
   }
   return done;
+}
+
+std::size_t RunScript(Connection& connection, const ServerLogin& login, std::string_view database,
+                      const std::vector<std::string>& lines, const ScriptProgress& progress,
+                      const ScriptBatchLimits& limits) {
+  ScriptLinesInMemory in_memory(lines);
+  return RunScript(connection, login, database, in_memory, progress, limits);
 }
 
 }  // namespace devir::db

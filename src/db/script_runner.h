@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/database_error.h"
+#include "db/script_lines.h"
 #include "db/server_login.h"
 
 namespace devir::db {
@@ -84,6 +85,15 @@ bool LineStandsAlone(std::string_view line);
 /// statements (the session's settings, BEGIN and COMMIT TRANSACTION) is never put on a line
 /// of the script: DatabaseError says what was under way and what became of the script. An
 /// empty script connects to nothing.
+///
+/// The lines are read as the batches are sent, never all at once; the search reads earlier
+/// ones again. What reading them throws (std::runtime_error) comes through unchanged; the
+/// connection is closed, which rolls the transaction back.
+std::size_t RunScript(Connection& connection, const ServerLogin& login, std::string_view database,
+                      ScriptLines& lines, const ScriptProgress& progress = {},
+                      const ScriptBatchLimits& limits = {});
+
+/// The same for a script held in memory.
 std::size_t RunScript(Connection& connection, const ServerLogin& login, std::string_view database,
                       const std::vector<std::string>& lines, const ScriptProgress& progress = {},
                       const ScriptBatchLimits& limits = {});

@@ -5,11 +5,18 @@
 namespace devir::db {
 
 std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
+  // A byte gives at most one unit (four bytes give two): written through a pointer into room
+  // for that many, then cut to what was written. Batches of a megabyte pass through here.
+  std::u16string out(text.size(), u'\0');
+  char16_t* at = out.data();
   std::size_t i = 0;
   while (i < text.size()) {
     const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      *at++ = lead;
+      ++i;
+      continue;
+    }
     char32_t code = 0;
     std::size_t length = 0;
     if (lead < 0x80) {
@@ -40,21 +47,35 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     }
     if (code >= 0x10000) {
       code -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (code >> 10));
-      out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+      *at++ = static_cast<char16_t>(0xD800 + (code >> 10));
+      *at++ = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
     } else {
-      out += static_cast<char16_t>(code);
+      *at++ = static_cast<char16_t>(code);
     }
     i += length;
   }
+  out.resize(static_cast<std::size_t>(at - out.data()));
   return out;
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;
-  out.reserve(text.size());
+  AppendUtf16AsUtf8(out, text);
+  return out;
+}
+
+void AppendUtf16AsUtf8(std::string& out, std::u16string_view text) {
+  // Written through a pointer into room for the longest result (three bytes a unit), then
+  // cut to what was written: no size check per byte.
+  const std::size_t start = out.size();
+  out.resize(start + text.size() * 3);
+  char* at = out.data() + start;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t code = text[i];
+    if (code < 0x80) {
+      *at++ = static_cast<char>(code);
+      continue;
+    }
     if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
       code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
@@ -62,23 +83,21 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     }
     // An unpaired surrogate (nvarchar holds any UTF-16 code unit) keeps its value in the
     // three-byte form below, so that a value copied through this text comes out unchanged.
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
+    if (code < 0x800) {
+      *at++ = static_cast<char>(0xC0 | (code >> 6));
+      *at++ = static_cast<char>(0x80 | (code & 0x3F));
     } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
+      *at++ = static_cast<char>(0xE0 | (code >> 12));
+      *at++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      *at++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else {  // four bytes from two units
+      *at++ = static_cast<char>(0xF0 | (code >> 18));
+      *at++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      *at++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      *at++ = static_cast<char>(0x80 | (code & 0x3F));
     }
   }
-  return out;
+  out.resize(static_cast<std::size_t>(at - out.data()));
 }
 
 }  // namespace devir::db

@@ -13,4 +13,7 @@ std::u16string Utf8ToUtf16(std::string_view text);
 /// Utf8ToUtf16 gives it back unchanged.
 std::string Utf16ToUtf8(std::u16string_view text);
 
+/// The same UTF-8 appended to out.
+void AppendUtf16AsUtf8(std::string& out, std::u16string_view text);
+
 }  // namespace devir::db

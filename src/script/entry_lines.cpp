@@ -8,7 +8,7 @@
 namespace devir::script {
 
 void EntryLines::Add(std::string entry) {
-  if (entry.find_first_of("\r\n") == std::string::npos) {
+  if (!HasLineBreak(entry)) {
     lines_.Add(std::move(entry));
     return;
   }

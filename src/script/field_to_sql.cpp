@@ -6,7 +6,6 @@
 #include <variant>
 
 #include "db/hex.h"
-#include "db/type_name.h"
 #include "script/date_literal.h"
 #include "script/float_text.h"
 #include "script/text_literal.h"
@@ -46,65 +45,102 @@ bool IsIsoDateType(std::string_view type) {
   return type == "date" || type == "datetime2" || type == "datetimeoffset";
 }
 
-std::string NumberText(std::string text) {
-  if (text.empty()) return "0";
-  if (IsPlainNumber(text)) return text;
-  return TextLiteral(text, false);
+void AppendNumberText(std::string& out, const std::string& text) {
+  if (text.empty()) {
+    out += '0';
+  } else if (IsPlainNumber(text)) {
+    out += text;
+  } else {
+    AppendTextLiteral(out, text, false);
+  }
 }
 
-std::string Digits(std::int64_t value) {
+void AppendDigits(std::string& out, std::int64_t value) {
   char buffer[24];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
+  out.append(buffer, result.ptr);
 }
 
-std::string FloatLiteral(double value, std::string_view type) {
+void AppendFloat(std::string& out, double value, std::string_view type) {
   // A real arrives widened to a double; its shortest text is that of the float.
-  return type == "real" ? ShortestRealText(static_cast<float>(value)) : ShortestDoubleText(value);
+  out += type == "real" ? ShortestRealText(static_cast<float>(value)) : ShortestDoubleText(value);
 }
 
 // The kind "other", and any value whose form its kind does not expect: by the value's form,
 // with the type deciding between bit and number, exact number and text, N'' and ''.
-std::string ByValue(const db::Field& field, std::string_view type) {
+void AppendByValue(std::string& out, const db::Field& field, std::string_view type) {
   const db::FieldValue& value = field.Value();
   if (const auto* number = std::get_if<std::int64_t>(&value)) {
-    if (type == "bit") return *number != 0 ? "1" : "0";
-    return Digits(*number);
+    if (type == "bit") {
+      out += *number != 0 ? '1' : '0';
+    } else {
+      AppendDigits(out, *number);
+    }
+    return;
   }
-  if (const auto* number = std::get_if<double>(&value)) return FloatLiteral(*number, type);
-  if (const auto* bytes = std::get_if<db::Bytes>(&value)) return "0x" + db::UpperHex(bytes->data);
+  if (const auto* number = std::get_if<double>(&value)) return AppendFloat(out, *number, type);
+  if (const auto* bytes = std::get_if<db::Bytes>(&value)) {
+    out += "0x";
+    out += db::UpperHex(bytes->data);
+    return;
+  }
   if (const auto* date_time = std::get_if<db::DateTime>(&value)) {
-    return DateTimeLiteral(*date_time);
+    out += DateTimeLiteral(*date_time);
+    return;
   }
   const std::string& text = std::get<std::string>(value);
-  if (IsExactNumericType(type)) return NumberText(text);
-  return TextLiteral(text, IsUnicodeType(type));
+  if (IsExactNumericType(type)) return AppendNumberText(out, text);
+  AppendTextLiteral(out, text, IsUnicodeType(type));
 }
 
 }  // namespace
 
-std::string FieldToSql(const db::Field& field) {
-  const std::string type = db::BaseTypeName(field.Type().type_name);
+void AppendFieldSql(std::string& out, const db::Field& field) {
+  // As a view, each comparison below looks at the length first.
+  const std::string_view type = field.BaseType();
   // The server fills a timestamp itself and refuses any value given for it.
-  if (type == "timestamp" || type == "rowversion") return "DEFAULT";
-  if (field.IsNull()) return "NULL";
+  if (type == "timestamp" || type == "rowversion") {
+    out += "DEFAULT";
+    return;
+  }
+  if (field.IsNull()) {
+    out += "NULL";
+    return;
+  }
+  const db::FieldValue& value = field.Value();
   switch (field.Kind()) {
     case db::FieldKind::Text:
-      if (IsIsoDateType(type)) return TextLiteral(db::WithFourDigitYear(field.AsText()), false);
-      return TextLiteral(field.AsText(), IsUnicodeType(type));
-    case db::FieldKind::Integer:
-      return NumberText(field.AsText());
-    case db::FieldKind::Float:
-      if (const auto* number = std::get_if<double>(&field.Value())) {
-        return FloatLiteral(*number, type);
+      if (IsIsoDateType(type)) {
+        return AppendTextLiteral(out, db::WithFourDigitYear(field.AsText()), false);
       }
-      return NumberText(field.AsText());
+      // Text is read as it stands, without a copy; another form by its text.
+      if (const auto* text = std::get_if<std::string>(&value)) {
+        return AppendTextLiteral(out, *text, IsUnicodeType(type));
+      }
+      return AppendTextLiteral(out, field.AsText(), IsUnicodeType(type));
+    case db::FieldKind::Integer:
+      if (const auto* number = std::get_if<std::int64_t>(&value)) {
+        return AppendDigits(out, *number);
+      }
+      return AppendNumberText(out, field.AsText());
+    case db::FieldKind::Float:
+      if (const auto* number = std::get_if<double>(&value)) {
+        return AppendFloat(out, *number, type);
+      }
+      return AppendNumberText(out, field.AsText());
     case db::FieldKind::DateTime:
-      return DateTimeLiteral(field.AsDateTime());
+      out += DateTimeLiteral(field.AsDateTime());
+      return;
     case db::FieldKind::Other:
       break;
   }
-  return ByValue(field, type);
+  AppendByValue(out, field, type);
+}
+
+std::string FieldToSql(const db::Field& field) {
+  std::string out;
+  AppendFieldSql(out, field);
+  return out;
 }
 
 }  // namespace devir::script

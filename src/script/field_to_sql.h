@@ -20,4 +20,8 @@ namespace devir::script {
 /// value does not fit its kind.
 std::string FieldToSql(const db::Field& field);
 
+/// The same literal appended to out (the statement under construction). Throws as FieldToSql;
+/// out may then hold part of the literal.
+void AppendFieldSql(std::string& out, const db::Field& field);
+
 }  // namespace devir::script

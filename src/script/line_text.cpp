@@ -1,5 +1,7 @@
 #include "script/line_text.h"
 
+#include <cstring>
+
 namespace devir::script {
 
 void ForEachEntryLine(std::string_view entry, const std::function<void(std::string_view)>& line) {
@@ -17,6 +19,12 @@ void ForEachEntryLine(std::string_view entry, const std::function<void(std::stri
   }
   // The break that follows the entry in the line text ends its last piece, even an empty one.
   line(entry.substr(start));
+}
+
+bool HasLineBreak(std::string_view text) noexcept {
+  // Two passes of memchr beat one loop testing both characters on every byte.
+  return !text.empty() && (std::memchr(text.data(), '\n', text.size()) != nullptr ||
+                           std::memchr(text.data(), '\r', text.size()) != nullptr);
 }
 
 }  // namespace devir::script

@@ -12,4 +12,8 @@ namespace devir::script {
 /// empty last line; the empty entry is one empty line.
 void ForEachEntryLine(std::string_view entry, const std::function<void(std::string_view)>& line);
 
+/// True when text holds a CR or an LF. A scan at memory speed: every statement of the script
+/// passes through it.
+bool HasLineBreak(std::string_view text) noexcept;
+
 }  // namespace devir::script

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "db/ascii_case.h"
 #include "db/type_name.h"
@@ -66,8 +67,10 @@ std::size_t TableCopyScript(RowSource& rows, std::string_view table, StatementSi
   // The columns are the same on every row: "INSERT INTO T(A,B) VALUES(" is built once. A
   // trailing character is cut after each list, as the copied statements always had it.
   std::string head = "INSERT INTO " + std::string(table) + "(";
+  std::vector<int> copied;  // the columns' positions, without ID, HID and row versions
   for (int i = 0; i < count; ++i) {
     if (left_out[static_cast<std::size_t>(i)]) continue;
+    copied.push_back(i);
     head += ColumnName(rows.FieldAt(i).Name());
     head += ',';
   }
@@ -75,15 +78,19 @@ std::size_t TableCopyScript(RowSource& rows, std::string_view table, StatementSi
   head += ") VALUES(";
 
   std::size_t read = 0;
+  std::size_t longest = head.size();
   while (!rows.Eof()) {
-    std::string statement = head;
-    for (int i = 0; i < count; ++i) {
-      if (left_out[static_cast<std::size_t>(i)]) continue;
-      statement += FieldToSql(rows.FieldAt(i));
+    std::string statement;
+    // One allocation for most rows; a huge value once does not make every row's that big.
+    statement.reserve(std::min<std::size_t>(longest, 1u << 16) + 64);
+    statement = head;
+    for (int i : copied) {
+      AppendFieldSql(statement, rows.FieldAt(i));
       statement += ',';
     }
     statement.pop_back();
     statement += ')';
+    longest = std::max(longest, statement.size());
     script.Add(std::move(statement));
     ++read;
     rows.Next();

@@ -14,4 +14,7 @@ namespace devir::script {
 /// The empty text is ''. Input and output are UTF-8.
 std::string TextLiteral(std::string_view utf8, bool unicode);
 
+/// The same literal appended to out.
+void AppendTextLiteral(std::string& out, std::string_view utf8, bool unicode);
+
 }  // namespace devir::script

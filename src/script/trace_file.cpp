@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 
 #include "script/system_code_page.h"
@@ -59,13 +60,16 @@ std::filesystem::path DefaultTracePath() {
 #endif
 }
 
-TraceFileReport WriteTraceFile(const std::vector<std::string>& lines,
-                               const std::filesystem::path& path) {
+TraceFileReport WriteTraceFile(db::ScriptLines& lines, const std::filesystem::path& path) {
   SystemCodePage code_page;
   errno = 0;
   File file(OpenForWriting(path));
   if (!file) ThrowFileError(path, errno != 0 ? errno : EIO);
-  for (const std::string& line : lines) {
+  // A large year's trace is hundreds of megabytes: written in large pieces.
+  std::setvbuf(file.get(), nullptr, _IOFBF, 1u << 20);
+  lines.Seek(0);
+  std::string_view line;
+  while (lines.Next(line)) {
     const std::string bytes = code_page.FromUtf8(line);
     if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
         std::fwrite("\r\n", 1, 2, file.get()) != 2) {
@@ -76,6 +80,12 @@ TraceFileReport WriteTraceFile(const std::vector<std::string>& lines,
   errno = 0;
   if (std::fclose(file.release()) != 0) ThrowFileError(path, errno != 0 ? errno : EIO);
   return {code_page.Name(), code_page.Replaced()};
+}
+
+TraceFileReport WriteTraceFile(const std::vector<std::string>& lines,
+                               const std::filesystem::path& path) {
+  db::ScriptLinesInMemory in_memory(lines);
+  return WriteTraceFile(in_memory, path);
 }
 
 }  // namespace devir::script

@@ -7,7 +7,7 @@
 #include "script/balance_query.h"
 #include "script/catalog_columns.h"
 #include "script/query_row_source.h"
-#include "script/statement_sink.h"
+#include "script/script_spool.h"
 #include "script/trace_file.h"
 #include "target/data_folder.h"
 #include "transfer/provisioning.h"
@@ -78,10 +78,9 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
   if (callbacks.data_folder_changed) callbacks.data_folder_changed(summary.data_folder);
 
   // Everything is read from the source before the first statement re-points the connection.
-  std::vector<std::string> lines;
+  script::ScriptSpool spool;
   {
     script::QueryRowSource query_rows(q);
-    script::StatementList list;
     const std::string& balance_sql =
         settings.balance_sql.empty() ? script::BalanceQuerySql() : settings.balance_sql;
     TimedRowSource rows(query_rows, connection, balance_sql, settings);
@@ -90,11 +89,11 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
       return script::RowVersionColumns(rows, table);
     };
     summary.script = script::BuildTransferScript(rows, settings.opening_date, balance_sql,
-                                                 set_stage, list, row_versions);
-    if (!settings.trace_path.empty()) {
-      summary.trace = script::WriteTraceFile(list.Items(), settings.trace_path);
-    }
-    lines = list.Take();
+                                                 set_stage, spool, row_versions);
+  }
+  spool.Finish();
+  if (!settings.trace_path.empty()) {
+    summary.trace = script::WriteTraceFile(spool, settings.trace_path);
   }
   connection.SetCommandTimeout(settings.command_timeout_seconds);
   if (settings.dry_run) return summary;
@@ -121,7 +120,7 @@ TransferSummary TransferRun(db::Connection& connection, db::Query& q,
   set_stage(kRunStage);
   check::EnsureTargetEmpty(connection, settings.login, year, summary.data_folder);
   summary.statements_run = db::RunScript(
-      connection, settings.login, target::TargetDatabaseName(year), lines, callbacks.progress);
+      connection, settings.login, target::TargetDatabaseName(year), spool, callbacks.progress);
 
   if (settings.prove) {
     set_stage(kProofStage);

@@ -81,6 +81,9 @@ struct TransferSummary {
 /// and its template attached, every non-empty script line run in the target in one
 /// transaction, and the proof made when asked for. The stage label is set before each step.
 /// Before the first line runs, every table the script writes must be empty in the target.
+/// The script goes to a temporary file in the system's temporary folder (TMPDIR, else /tmp;
+/// TMP or TEMP on Windows) as it is built and is read back from there for the trace file and
+/// the run, so memory does not grow with the year; the file is removed however the run ends.
 ///
 /// Throws db::ScriptLineError when a script line fails (nothing of the script stays in the
 /// target); check::ChecksFailed when the checks find an error; check::TargetNotEmpty when the

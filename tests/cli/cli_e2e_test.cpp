@@ -12,6 +12,7 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "tests/cli/cli_process.h"
@@ -293,6 +294,25 @@ TEST_F(CliTest, AFailingLineIsPrintedWithTheServersMessageAndLeavesNoRows) {
   for (const auto& [table, count] : checks::CountCarriedRows(Server(), "E2018")) {
     EXPECT_EQ(count, 0) << table;
   }
+}
+
+// The script waits in the system's temporary folder; one that is not there stops the run
+// before anything changes on the server, with the stage and the system's own message.
+TEST_F(CliTest, AMissingTemporaryFolderIsNamedWithTheSystemsMessage) {
+  const fs::path missing = work_ / "yok";
+  const CliResult result = Run({}, DEVIR_CLI_EXE, {{"TMPDIR", missing.string()}});
+  EXPECT_EQ(result.exit_code, 1) << Describe(result);
+  // The file is made once the script outgrows its buffer, or at its end: in a stage of the
+  // script's either way.
+  const std::string message = "\nthe script's temporary file in " + missing.string() + ": " +
+                              std::generic_category().message(ENOENT) + "\n";
+  const auto at = result.err.find(message);
+  ASSERT_NE(at, std::string::npos) << result.err;
+  const std::string stage = result.err.substr(result.err.rfind('\n', at - 1) + 1);
+  EXPECT_TRUE(stage.starts_with("depo+hk+dk\n") || stage.starts_with("stokhareket tablosu\n") ||
+              stage.starts_with("stok tablosu\n"))
+      << result.err;
+  EXPECT_FALSE(checks::DatabaseAttached(Server(), "E2018"));
 }
 
 // The checks find it before anything changes; the server's own message at the attach is the

@@ -86,6 +86,24 @@ TEST(FieldAsText, EachValueFormHasItsText) {
   }
 }
 
+TEST(FieldBaseType, IsTheReportedNameWithoutSizeInLowerCase) {
+  EXPECT_EQ(Field("F", Type("NVARCHAR(40)"), FieldValue{}).BaseType(), "nvarchar");
+  EXPECT_EQ(Field("F", Type("int identity"), FieldValue{}).BaseType(), "int");
+  EXPECT_EQ(Field("F", Type("datetime2"), FieldValue{}).BaseType(), "datetime2");
+}
+
+// The query refills a text field row by row in place.
+TEST(FieldResetText, GivesTheEmptyTextWhateverTheValueWas) {
+  for (const FieldValue& before : {FieldValue{}, FieldValue{std::string(100, 'a')},
+                                   FieldValue{std::int64_t{7}}, FieldValue{Bytes{"\x01"}}}) {
+    Field field("F", Type("nvarchar"), before);
+    std::string& text = field.ResetText();
+    EXPECT_EQ(text, "");
+    text += "Çay";
+    EXPECT_EQ(field.Value(), FieldValue{std::string("Çay")});
+  }
+}
+
 TEST(FieldAsFloat, NumbersAndExactTextAreRead) {
   EXPECT_EQ(Field("F", Type("float"), FieldValue{}).AsFloat(), 0.0);
   EXPECT_EQ(Field("F", Type("int"), std::int64_t{-7}).AsFloat(), -7.0);

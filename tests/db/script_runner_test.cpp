@@ -2,8 +2,12 @@
 // first failing line named with the server's message while nothing of the script stays.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -277,6 +281,70 @@ TEST_F(ScriptRunnerCutTest, AConnectionLostAtCommitBlamesNoLine) {
               std::string::npos)
         << error.what();
   }
+}
+
+// Lines read through the interface the transfer's spool offers, recording how far the
+// runner has read; can be told to fail at one line as a broken disk would.
+class WatchedLines final : public ScriptLines {
+ public:
+  explicit WatchedLines(std::vector<std::string> lines, std::size_t failing_index = SIZE_MAX)
+      : lines_(std::move(lines)), in_memory_(lines_), failing_index_(failing_index) {}
+
+  std::size_t Count() const override { return in_memory_.Count(); }
+  std::size_t StatementCount() const override { return in_memory_.StatementCount(); }
+  void Seek(std::size_t index) override {
+    position_ = index;
+    in_memory_.Seek(index);
+  }
+  bool Next(std::string_view& line) override {
+    if (position_ == failing_index_) throw std::runtime_error("spool: Input/output error");
+    if (!in_memory_.Next(line)) return false;
+    ++position_;
+    read_ = std::max(read_, position_);
+    return true;
+  }
+  // Lines read from the start, at the furthest.
+  std::size_t Read() const noexcept { return read_; }
+
+ private:
+  std::vector<std::string> lines_;
+  ScriptLinesInMemory in_memory_;
+  std::size_t failing_index_;
+  std::size_t position_ = 0;
+  std::size_t read_ = 0;
+};
+
+// The script is never read ahead of the batch under way, so a spooled script is never held
+// in memory as a whole.
+TEST_F(ScriptRunnerTest, ReadsTheScriptOneBatchAheadAtMost) {
+  WatchedLines lines(Inserts(1200));
+  std::size_t most_ahead = 0;
+  Connection connection;
+  const std::size_t run = RunScript(connection, Login(), kDatabase, lines,
+                                    [&](std::size_t done, std::size_t) {
+                                      most_ahead = std::max(most_ahead, lines.Read() - done);
+                                    },
+                                    {.max_lines = 100});
+  EXPECT_EQ(run, 1200u);
+  EXPECT_EQ(lines.Read(), 1200u);
+  // The first call comes before any batch, when only the first line has been looked at.
+  EXPECT_LE(most_ahead, 1u);
+  EXPECT_EQ(CountRows(), 1200);
+}
+
+TEST_F(ScriptRunnerTest, AScriptThatCannotBeReadEndsTheRunAndLeavesNoRows) {
+  WatchedLines lines(Inserts(1200), 700);
+  Connection connection;
+  try {
+    RunScript(connection, Login(), kDatabase, lines, {}, {.max_lines = 500});
+    FAIL() << "the run went past a line it could not read";
+  } catch (const ScriptLineError& error) {
+    FAIL() << "reported as a failing line: " << error.what();
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "spool: Input/output error");
+  }
+  EXPECT_FALSE(connection.Connected());
+  EXPECT_EQ(CountRows(), 0);
 }
 
 }  // namespace

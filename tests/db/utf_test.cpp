@@ -31,5 +31,13 @@ TEST(Utf, UnpairedSurrogateSurvivesTheRoundTrip) {
   }
 }
 
+TEST(Utf, AppendingKeepsWhatTheTextHeld) {
+  std::string text = "STOKADI=";
+  AppendUtf16AsUtf8(text, u"Şeker 😀");
+  AppendUtf16AsUtf8(text, u"");
+  AppendUtf16AsUtf8(text, std::u16string{static_cast<char16_t>(0xD800)});
+  EXPECT_EQ(text, "STOKADI=Şeker 😀\xED\xA0\x80");
+}
+
 }  // namespace
 }  // namespace devir::db

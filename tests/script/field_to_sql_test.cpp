@@ -32,6 +32,10 @@ class FieldToSqlTest : public ::testing::TestWithParam<LiteralCase> {};
 TEST_P(FieldToSqlTest, WritesTheLiteral) {
   const LiteralCase& c = GetParam();
   EXPECT_EQ(FieldToSql(db::Field("X", c.type, c.value)), c.expected);
+  // The statement builders append the literal to what the statement holds so far.
+  std::string statement = "VALUES(N'a'+CHAR(13),";
+  AppendFieldSql(statement, db::Field("X", c.type, c.value));
+  EXPECT_EQ(statement, "VALUES(N'a'+CHAR(13)," + c.expected);
 }
 
 std::string Name(const ::testing::TestParamInfo<LiteralCase>& info) {

@@ -30,6 +30,23 @@ TEST(TextLiteral, UnicodeLimitCountsUtf16Units) {
   EXPECT_EQ(TextLiteral(value + "ş\r\n", true).rfind("CAST(N'' AS nvarchar(max))+N'", 0), 0u);
 }
 
+// Appended to a statement, the literal's pieces join among themselves only: text before it
+// (even a literal ending in "+") takes no part.
+TEST(AppendTextLiteral, AppendsTheSameLiteralAfterWhatIsThere) {
+  for (const std::string& value :
+       {std::string(""), std::string("O'Brien ''"), std::string("\r\n"), std::string("\nbaş"),
+        std::string("a\r"), std::string(4001, 'x') + "\n", std::string("a\n\nb")}) {
+    for (const bool unicode : {false, true}) {
+      std::string out = "INSERT INTO T(A,B) VALUES('x'+";
+      AppendTextLiteral(out, value, unicode);
+      EXPECT_EQ(out, "INSERT INTO T(A,B) VALUES('x'+" + TextLiteral(value, unicode))
+          << ::testing::PrintToString(value) << (unicode ? " unicode" : "");
+    }
+  }
+  EXPECT_EQ(TextLiteral("\nbaş", true), "NCHAR(10)+N'baş'");
+  EXPECT_EQ(TextLiteral("O'Brien ''", false), "'O''Brien '''''");
+}
+
 TEST(TextLiteral, LongValueWithoutBreakIsOneLiteral) {
   const std::string value(9000, 'x');
   EXPECT_EQ(TextLiteral(value, false), "'" + value + "'");

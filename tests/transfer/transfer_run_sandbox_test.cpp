@@ -2,7 +2,10 @@
 // stages in order, a dry run that changes nothing, and each failure placed where it belongs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -15,6 +18,7 @@
 #include "db/script_runner.h"
 #include "db/server_connection.h"
 #include "target/target_year.h"
+#include "tests/script/scoped_environment.h"
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/transfer_checks.h"
@@ -34,6 +38,7 @@ class TransferRunTest : public ::testing::Test {
   void SetUp() override {
     sandbox_ = std::make_unique<SandboxProcess>();
     ASSERT_EQ(SandboxProcess::RunTool({"template", "--out", (work_ / "DB").string()}), 0);
+    fs::create_directory(spool_);
   }
 
   std::string Server() const { return sandbox_->DataSource(); }
@@ -49,8 +54,10 @@ class TransferRunTest : public ::testing::Test {
     return settings;
   }
 
-  // Connects C to the source as the click frame does, then runs the transfer.
+  // Connects C to the source as the click frame does, then runs the transfer. The script
+  // waits in the system's temporary folder, which TMPDIR makes the test's own.
   TransferSummary Run(const TransferSettings& settings) {
+    const script::testing::ScopedEnvironment tmpdir("TMPDIR", spool_.string());
     db::Connection connection;
     db::Query query(connection);
     db::ConnectSource(connection, settings.login, "E2017");
@@ -59,13 +66,27 @@ class TransferRunTest : public ::testing::Test {
     callbacks.data_folder_changed = [this](const std::string& folder) { folder_ = folder; };
     callbacks.progress = [this](std::size_t run, std::size_t total) {
       progress_.emplace_back(run, total);
+      spool_files_.push_back(SpoolFiles());
     };
     return TransferRun(connection, query, settings, callbacks);
+  }
+
+  // The script's temporary files in the spool folder, each with the number of its lines.
+  std::vector<std::size_t> SpoolFiles() const {
+    std::vector<std::size_t> lines;
+    for (const auto& entry : fs::directory_iterator(spool_)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      lines.push_back(static_cast<std::size_t>(
+          std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n')));
+    }
+    return lines;
   }
 
   std::unique_ptr<SandboxProcess> sandbox_;
   devir::testing::TempFolder work_folder_{"devir-run-"};
   const fs::path& work_ = work_folder_.Path();
+  const fs::path spool_ = work_ / "spool";
+  std::vector<std::vector<std::size_t>> spool_files_;
   std::vector<std::string> stages_;
   std::string folder_;
   std::vector<std::pair<std::size_t, std::size_t>> progress_;
@@ -89,6 +110,18 @@ TEST_F(TransferRunTest, CarriesTheSampleOverWhole) {
   EXPECT_EQ(summary.script.lines, traced);
   ASSERT_FALSE(progress_.empty());
   EXPECT_EQ(progress_.back(), std::make_pair(traced, traced));
+  // The run read the script from one file in the spool folder, which is gone afterwards. It
+  // holds the trace's lines, each ended by LF where the trace has CR LF.
+  std::ifstream trace(work_ / "X.TXT", std::ios::binary);
+  const std::string trace_text{std::istreambuf_iterator<char>(trace),
+                               std::istreambuf_iterator<char>()};
+  std::size_t trace_lines = 0;
+  for (std::size_t at = trace_text.find("\r\n"); at != std::string::npos;
+       at = trace_text.find("\r\n", at + 2)) {
+    ++trace_lines;
+  }
+  for (const auto& files : spool_files_) EXPECT_EQ(files, std::vector<std::size_t>{trace_lines});
+  EXPECT_TRUE(SpoolFiles().empty());
   const auto counts = checks::CountCarriedRows(Server(), "E2017");
   std::vector<std::pair<std::string, std::size_t>> read;
   for (const script::ScriptStep& step : summary.script.steps) {
@@ -121,6 +154,7 @@ TEST_F(TransferRunTest, DryRunWritesTheTraceAndChangesNothingOnTheServer) {
   EXPECT_EQ(checks::CountRows(Server(), "sirketambar", "sirketler"), registry);
   EXPECT_FALSE(fs::exists(sandbox_->DataDir() / "E2018_Data.MDF"));
   EXPECT_TRUE(progress_.empty());
+  EXPECT_TRUE(SpoolFiles().empty());
 }
 
 // The template is looked for before anything changes on the server.
@@ -137,6 +171,7 @@ TEST_F(TransferRunTest, AMissingTemplateFailsAtRegistryNamingWhereItLooked) {
     EXPECT_NE(message.find((work_ / "bos").string()), std::string::npos) << message;
   }
   EXPECT_EQ(stages_.back(), "şirket");
+  EXPECT_TRUE(SpoolFiles().empty());
   EXPECT_FALSE(checks::DatabaseAttached(Server(), "E2018"));
   EXPECT_EQ(checks::CountRows(Server(), "sirketambar", "sirketler"), registry);
 }
@@ -168,6 +203,7 @@ TEST_F(TransferRunTest, AFailingLineIsNamedAndLeavesTheTargetWithoutRows) {
     EXPECT_NE(std::string(error.what()).find("truncated"), std::string::npos) << error.what();
   }
   EXPECT_EQ(stages_.back(), "x.txt");
+  EXPECT_TRUE(SpoolFiles().empty());
   ASSERT_TRUE(checks::DatabaseAttached(Server(), "E2018"));
   for (const auto& [table, count] : checks::CountCarriedRows(Server(), "E2018")) {
     EXPECT_EQ(count, 0) << table;

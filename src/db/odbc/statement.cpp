@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "db/ascii_case.h"
+#include "db/odbc/bound_columns.h"
 #include "db/odbc/connection.h"
 #include "db/type_name.h"
 #include "db/utf.h"
@@ -15,6 +16,15 @@ constexpr std::size_t kChunkBytes = 8192;
 
 std::string FromWide(const SQLWCHAR* text, std::size_t length) {
   return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+}
+
+// True when the driver's SQLGetData reads any unbound column, also one before a bound one.
+bool GetDataReadsAnyColumn(SQLHDBC dbc) {
+  SQLUINTEGER extensions = 0;
+  const SQLRETURN rc =
+      odbc::Traced(SQLGetInfo(dbc, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr),
+                   "SQLGetInfo");
+  return SQL_SUCCEEDED(rc) && (extensions & SQL_GD_ANY_COLUMN) != 0;
 }
 
 }  // namespace
@@ -67,7 +77,7 @@ OdbcStatement::OdbcStatement(OdbcConnection& connection)
 
 OdbcStatement::~OdbcStatement() {
   if (connection_ != nullptr) connection_->Unregister(this);
-  Release();
+  Release();  // the handle goes before the buffers bound to it
 }
 
 void OdbcStatement::Release() noexcept {
@@ -116,7 +126,19 @@ std::vector<Field> OdbcStatement::OpenFirstResultSet(const std::string& sql) {
   while (true) {
     SQLSMALLINT count = 0;
     Check(SQLNumResultCols(stmt, &count), "SQLNumResultCols");
-    if (count > 0) return DescribeColumns(count);
+    if (count > 0) {
+      std::vector<Field> fields = DescribeColumns(count);
+      bound_ = std::make_unique<BoundColumns>(fields, forms_,
+                                              GetDataReadsAnyColumn(connection_->Handle()));
+      try {
+        bound_->Bind(stmt);
+      } catch (const DatabaseError& error) {
+        if (connection_ != nullptr) throw connection_->Explained(error);
+        throw;
+      }
+      next_row_ = 0;
+      return fields;
+    }
     if (Check(SQLMoreResults(stmt), "SQLMoreResults") == SQL_NO_DATA) break;
   }
   pending_ = false;
@@ -175,20 +197,33 @@ std::vector<Field> OdbcStatement::DescribeColumns(SQLSMALLINT count) {
 
 bool OdbcStatement::FetchRow(std::vector<Field>& fields) {
   const SQLHSTMT stmt = Handle();
-  if (!pending_) return false;
-  if (Check(SQLFetch(stmt), "SQLFetch") == SQL_NO_DATA) {
-    // The rest of the batch is read to its end: an error the server sends after the last
-    // row (a statement that failed half-way) must not pass for a complete result. Later
-    // result sets are skipped; closing the cursor frees the connection for other statements.
-    while (Check(SQLMoreResults(stmt), "SQLMoreResults") != SQL_NO_DATA) {
+  if (!pending_ || !bound_) return false;
+  if (next_row_ >= bound_->Fetched()) {
+    if (Check(SQLFetch(stmt), "SQLFetch") == SQL_NO_DATA) {
+      // The rest of the batch is read to its end: an error the server sends after the last
+      // row (a statement that failed half-way) must not pass for a complete result. Later
+      // result sets are skipped; closing the cursor frees the connection for other work.
+      while (Check(SQLMoreResults(stmt), "SQLMoreResults") != SQL_NO_DATA) {
+      }
+      pending_ = false;
+      Check(SQLFreeStmt(stmt, SQL_CLOSE), "SQLFreeStmt");
+      for (Field& field : fields) field.SetValue(FieldValue{});
+      return false;
     }
-    pending_ = false;
-    Check(SQLFreeStmt(stmt, SQL_CLOSE), "SQLFreeStmt");
-    for (Field& field : fields) field.SetValue(FieldValue{});
-    return false;
+    next_row_ = 0;
+  }
+  const std::size_t row = next_row_++;
+  if (bound_->RowFailed(row)) {
+    DatabaseError error = odbc::DiagnosticsError(SQL_HANDLE_STMT, stmt, "SQLFetch");
+    if (connection_ != nullptr) throw connection_->Explained(error);
+    throw error;
   }
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    fields[i].SetValue(ReadValue(static_cast<SQLUSMALLINT>(i + 1), forms_[i]));
+    if (bound_->IsBound(i)) {
+      bound_->Read(i, row, fields[i]);
+    } else {
+      fields[i].SetValue(ReadValue(static_cast<SQLUSMALLINT>(i + 1), forms_[i]));
+    }
   }
   return true;
 }

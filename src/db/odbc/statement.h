@@ -3,6 +3,7 @@
 // The ODBC side of Query: one statement handle, its result sets and the values of the
 // current row. Inside db/ only.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,10 @@
 
 namespace devir::db {
 
+class BoundColumns;
 class OdbcConnection;
 
-/// How a column's values are read with SQLGetData.
+/// How a column's values are read (bound or with SQLGetData).
 enum class ValueForm { Text, DateText, Integer, Double, ExactText, Timestamp, Binary };
 
 /// The form a column of this type is read in (by SQL Server's type name, else the ODBC type).
@@ -41,6 +43,8 @@ class OdbcStatement {
 
   /// Fetches the next row into `fields` (made by OpenFirstResultSet). Returns false at the end
   /// of the result set, which also closes the cursor and frees the connection for other work.
+  /// Columns of a known size are bound and fetched a block of rows at a time; the others are
+  /// read with SQLGetData.
   bool FetchRow(std::vector<Field>& fields);
 
   /// Called by the connection when it closes: frees the handle.
@@ -58,6 +62,8 @@ class OdbcStatement {
   OdbcConnection* connection_;
   odbc::StatementHandle stmt_;
   std::vector<ValueForm> forms_;
+  std::unique_ptr<BoundColumns> bound_;
+  std::size_t next_row_ = 0;  // the next row's place in the block the last fetch filled
   std::vector<char> buffer_;
   bool pending_ = false;  // results not yet read to the end
 };
