@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "sandbox/engine/database_file.h"
+#include "sandbox/engine/host_path.h"
 #include "sandbox/engine/sql_messages.h"
 #include "sandbox/engine/sqlite_db.h"
 #include "sandbox/engine/tsql_lexer.h"
@@ -191,13 +192,16 @@ void Catalog::Drop(const std::string& name) {
 void Catalog::Attach(const std::string& name, const std::vector<std::string>& files) {
   std::lock_guard lock(mutex_);
   if (FindLocked(name) != entries_.end()) throw DatabaseExists(name);
+  // A Windows client's paths name host files as Wine maps them; messages keep the client's.
+  std::vector<std::filesystem::path> host_files;
   for (const std::string& file : files) {
-    int error = OpenError(file);
+    const std::filesystem::path host = HostPath(file);
+    int error = OpenError(host);
     if (error == 0) {
       // A file that another database already holds is "in use" on SQL Server.
       for (const auto& [key, entry] : entries_) {
-        if (Normalised(entry.data_file) == Normalised(file) ||
-            Normalised(entry.log_file) == Normalised(file)) {
+        if (Normalised(entry.data_file) == Normalised(host) ||
+            Normalised(entry.log_file) == Normalised(host)) {
           error = EBUSY;
         }
       }
@@ -205,12 +209,13 @@ void Catalog::Attach(const std::string& name, const std::vector<std::string>& fi
     if (error != 0) {
       throw SqlErrorList{{CannotOpenPhysicalFile(file, error), CreateDatabaseFailed()}};
     }
+    host_files.push_back(host);
   }
-  if (files.empty() || !DatabaseFile::IsStandIn(files[0])) {
+  if (files.empty() || !DatabaseFile::IsStandIn(host_files[0])) {
     throw NotADatabaseFile(files.empty() ? std::string() : files[0]);
   }
-  DatabaseEntry entry{name, NextId(), Normalised(files[0]),
-                      files.size() > 1 ? Normalised(files[1]) : std::filesystem::path()};
+  DatabaseEntry entry{name, NextId(), Normalised(host_files[0]),
+                      files.size() > 1 ? Normalised(host_files[1]) : std::filesystem::path()};
   Insert(entry);
 }
 

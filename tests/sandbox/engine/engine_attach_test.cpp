@@ -47,6 +47,38 @@ TEST_F(AttachTest, DetachedFilesAreSelfContained) {
   Ok(*session, "SELECT KODU, ADI FROM DEPO");
 }
 
+// A Windows client under Wine names the host's files from its drive Z:.
+std::string AsWineDriveZ(const std::string& host_path) {
+  std::string path = "Z:" + host_path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+TEST_F(AttachTest, WindowsPathOfAWineClientOpensTheHostFile) {
+  MakeDetachedE2018();
+  auto master = engine_->OpenSession("master");
+  Ok(*master, "EXEC sp_attach_db N'E2018', N'" + AsWineDriveZ(DataFile()) + "', N'" +
+                  AsWineDriveZ(LogFile()) + "'");
+  auto session = engine_->OpenSession("E2018");
+  Ok(*session, "INSERT INTO DEPO(KODU,ADI) VALUES('01','ANADEPO')");
+  // Attached under its host path: the same file named the host's way is already in use.
+  RecordingSink again = Run(*master, "sp_attach_db 'Yine', '" + DataFile() + "'");
+  ASSERT_FALSE(again.errors.empty());
+  EXPECT_EQ(again.errors[0].number, 5120);
+}
+
+TEST_F(AttachTest, MissingWindowsPathIsReportedAsTheClientWroteIt) {
+  const std::string missing = AsWineDriveZ((dir_.Path() / "yok" / "E2018_Data.MDF").string());
+  auto master = engine_->OpenSession("master");
+  RecordingSink sink = Run(*master, "sp_attach_db 'E2018', '" + missing + "'");
+  ASSERT_EQ(sink.errors.size(), 2u);
+  EXPECT_EQ(sink.errors[0].number, 5120);
+  EXPECT_NE(std::string(sink.errors[0].what()).find(missing), std::string::npos)
+      << sink.errors[0].what();
+}
+
 TEST_F(AttachTest, AttachUnderATakenNameFails1801) {
   MakeDetachedE2018();
   auto master = engine_->OpenSession("master");
