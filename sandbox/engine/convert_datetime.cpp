@@ -389,23 +389,49 @@ std::string Format(const char* format, int a, int b, int c) {
   return buffer;
 }
 
+// Appends value (>= 0) with at least width digits, zeros in front: printf's %0Nd, without
+// printf (every datetime written goes through here).
+void AppendDigits(std::string& out, std::int64_t value, int width) {
+  char digits[24];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  for (int i = count; i < width; ++i) out += '0';
+  while (count > 0) out += digits[--count];
+}
+
 std::string DateText(std::int64_t days_since_0001) {
   int year = 0, month = 0, day = 0;
   CivilFromDays(days_since_0001, year, month, day);
-  return Format("%04d-%02d-%02d", year, month, day);
+  std::string text;
+  AppendDigits(text, year, 4);
+  text += '-';
+  AppendDigits(text, month, 2);
+  text += '-';
+  AppendDigits(text, day, 2);
+  return text;
+}
+
+// "hh:mm:ss" of a number of seconds.
+void AppendClock(std::string& out, std::int64_t seconds) {
+  AppendDigits(out, seconds / 3600, 2);
+  out += ':';
+  AppendDigits(out, seconds / 60 % 60, 2);
+  out += ':';
+  AppendDigits(out, seconds % 60, 2);
 }
 
 // "hh:mm:ss" plus scale fractional digits of units (100 ns) of the day.
 std::string TimeText(std::int64_t units_of_day, int scale) {
-  std::int64_t seconds = units_of_day / kUnitsPerSecond;
-  std::string text = Format("%02d:%02d:%02d", static_cast<int>(seconds / 3600),
-                            static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+  std::string text;
+  AppendClock(text, units_of_day / kUnitsPerSecond);
   if (scale > 0) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%07lld",
-                  static_cast<long long>(units_of_day % kUnitsPerSecond));
+    std::string digits;
+    AppendDigits(digits, units_of_day % kUnitsPerSecond, 7);
     text += '.';
-    text.append(digits, static_cast<std::size_t>(scale));
+    text.append(digits, 0, static_cast<std::size_t>(scale));
   }
   return text;
 }
@@ -414,9 +440,9 @@ std::string TimeText(std::int64_t units_of_day, int scale) {
 std::string LegacyText(std::int64_t days, std::int64_t ticks) {
   std::int64_t ms = (ticks * 10 + 1) / 3;
   std::string text = DateText(kDay1900 + days) + ' ';
-  text += Format("%02d:%02d:%02d", static_cast<int>(ms / 3'600'000),
-                 static_cast<int>(ms / 60'000 % 60), static_cast<int>(ms / 1000 % 60));
-  text += Format(".%03d", static_cast<int>(ms % 1000), 0, 0);
+  AppendClock(text, ms / 1000);
+  text += '.';
+  AppendDigits(text, ms % 1000, 3);
   return text;
 }
 
@@ -442,10 +468,11 @@ std::string DateTimeFromString(std::string_view text, const ColumnType& type, Da
                     std::string("The conversion of a ") + source_type + " data type to a " +
                         TypeName(type.type) + " data type resulted in an out-of-range value.");
   };
-  const SqlError syntax(241, 16, 1,
-                        "Conversion failed when converting date and/or time from character "
-                        "string.");
-  if (outcome == Outcome::kSyntax) throw syntax;
+  auto syntax = [] {
+    return SqlError(241, 16, 1,
+                    "Conversion failed when converting date and/or time from character string.");
+  };
+  if (outcome == Outcome::kSyntax) throw syntax();
   if (outcome == Outcome::kRange) throw out_of_range();
 
   std::int64_t days = DaysFromCivil(parts.year, parts.month, parts.day);
@@ -486,7 +513,7 @@ std::string DateTimeFromString(std::string_view text, const ColumnType& type, Da
     if (type.type != SqlType::Time) ++days;
   }
   if (type.type == SqlType::Time) return TimeText(units, scale);
-  if (days > DaysFromCivil(9999, 12, 31)) throw syntax;
+  if (days > DaysFromCivil(9999, 12, 31)) throw syntax();
   std::string result = DateText(days) + ' ' + TimeText(units, scale);
   if (type.type == SqlType::DateTimeOffset) {
     int offset = std::abs(parts.offset_minutes);

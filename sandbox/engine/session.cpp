@@ -210,7 +210,7 @@ void SessionImpl::ExecuteBatch(const std::string& sql, ResultSink& sink) {
   sink_ = &sink;
   std::vector<StatementPtr> statements;
   try {
-    tokens_ = Tokenize(sql);
+    Tokenize(sql, tokens_);
     statements = ParseBatch(tokens_);
     Validate(statements);
   } catch (const SqlError& error) {

@@ -280,7 +280,8 @@ void SessionImpl::ExecSet(const SetStatement& set) {
   }
   if (option == "IDENTITY_INSERT") {
     DatabaseFile* file = nullptr;
-    const TableDef& table = ResolveTable(set.table, &file);
+    const std::shared_ptr<const TableDef> resolved = ResolveTable(set.table, &file);
+    const TableDef& table = *resolved;
     if (!table.IdentityColumn()) {
       throw SqlError(8106, 16, 1,
                      "Table '" + table.name +

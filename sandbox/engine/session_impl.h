@@ -65,8 +65,11 @@ class SessionImpl final : public Session {
   DatabaseFile& Open(const std::string& database);
   void CloseUnused();
   void EnsureTransaction(DatabaseFile& file);
+  /// Runs body as one statement's writes: in a transaction under a savepoint (unless body
+  /// makes a single change that SQLite undoes by itself when it fails), else in a
+  /// transaction of its own.
   template <typename Body>
-  void Write(DatabaseFile& file, Body&& body);
+  void Write(DatabaseFile& file, Body&& body, bool savepoint = true);
   void BeginTran();
   void CommitTran();
   void RollbackTran();
@@ -90,7 +93,7 @@ class SessionImpl final : public Session {
                                                              bool column_list);
   long long ExecUpdate(const UpdateStatement& update);
   long long ExecDelete(const DeleteStatement& del);
-  const TableDef& ResolveTable(const ObjectName& name, DatabaseFile** file);
+  std::shared_ptr<const TableDef> ResolveTable(const ObjectName& name, DatabaseFile** file);
   Value DefaultValue(const ColumnDef& column, const TableDef& table, DatabaseFile& file);
   std::string QualifiedTable(const DatabaseFile& file, const TableDef& table) const;
 
@@ -133,15 +136,25 @@ class SessionImpl final : public Session {
 };
 
 template <typename Body>
-inline void SessionImpl::Write(DatabaseFile& file, Body&& body) {
+inline void SessionImpl::Write(DatabaseFile& file, Body&& body, bool savepoint) {
   SqliteDb& db = file.Db();
   EnsureTransaction(file);
-  if (db.InTransaction()) {
-    db.Exec("SAVEPOINT devir_statement");
+  if (db.InTransaction() && !savepoint) {
     try {
       body();
-      db.Exec("RELEASE devir_statement");
     } catch (...) {
+      file.ForgetCounters();
+      throw;
+    }
+    return;
+  }
+  if (db.InTransaction()) {
+    db.ExecCached("SAVEPOINT devir_statement");
+    try {
+      body();
+      db.ExecCached("RELEASE devir_statement");
+    } catch (...) {
+      file.ForgetCounters();
       try {
         db.Exec("ROLLBACK TO devir_statement; RELEASE devir_statement");
       } catch (...) {
@@ -151,15 +164,16 @@ inline void SessionImpl::Write(DatabaseFile& file, Body&& body) {
     return;
   }
   try {
-    db.Exec("BEGIN IMMEDIATE");
+    db.ExecCached("BEGIN IMMEDIATE");
   } catch (const SqliteError& e) {
     if (e.IsBusy()) throw SqlError(1222, 16, 51, "Lock request time out period exceeded.");
     throw;
   }
   try {
     body();
-    db.Exec("COMMIT");
+    db.ExecCached("COMMIT");
   } catch (...) {
+    file.ForgetCounters();
     try {
       db.Exec("ROLLBACK");
     } catch (...) {

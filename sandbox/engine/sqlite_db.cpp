@@ -161,6 +161,12 @@ void SqliteDb::Exec(const std::string& sql) {
   }
 }
 
+void SqliteDb::ExecCached(const std::string& sql) {
+  CachedStmt stmt = Cached(sql);
+  while (stmt->Step()) {
+  }
+}
+
 SqliteStmt SqliteDb::Prepare(const std::string& sql) {
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
