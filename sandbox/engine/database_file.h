@@ -78,7 +78,12 @@ class DatabaseFile {
     auto it = memo_.find(key);
     return it == memo_.end() ? nullptr : &it->second;
   }
-  void PutMemo(const std::string& key, Value value) { memo_[key] = std::move(value); }
+  /// Remembers a value, unless kMaxMemoEntries are kept already: the memory stays bounded,
+  /// later keys are computed each time.
+  void PutMemo(const std::string& key, Value value) {
+    if (memo_.size() < kMaxMemoEntries) memo_[key] = std::move(value);
+  }
+  static constexpr std::size_t kMaxMemoEntries = 4096;
 
   /// SQLite's name for an index or unique constraint of a table.
   static std::string IndexStorageName(const std::string& table, const std::string& index);

@@ -84,8 +84,14 @@ class SessionImpl final : public Session {
   bool EvaluateCondition(TokenRange condition);
   void ExecPrint(const PrintStatement& print);
   void AttachDatabases(const std::vector<std::string>& databases);
+  /// all_typed (when given): false when a column had to be typed by its first value.
   std::vector<ResultColumn> ResultColumns(sqlite3_stmt* stmt, const TranslatedQuery& query,
-                                          bool has_row);
+                                          bool has_row, bool* all_typed = nullptr);
+  /// The query's rows from a GroupedJoinPlan, when it has the shape and the data lets it
+  /// answer as SQLite would; nullopt (nothing sent) otherwise.
+  std::optional<long long> RunGroupedJoin(TokenRange range, const QueryContext& context,
+                                          sqlite3_stmt* stmt, const TranslatedQuery& query,
+                                          DatabaseFile& file);
 
   // INSERT, UPDATE, DELETE (session_dml.cpp)
   long long ExecInsert(const InsertStatement& insert);

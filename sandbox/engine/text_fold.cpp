@@ -126,6 +126,28 @@ int CompareTurkishCi(std::string_view a, std::string_view b) {
   return 0;
 }
 
+std::string TurkishSortKey(std::string_view text) {
+  text = TrimRight(text);
+  std::string key;
+  key.reserve(text.size() * 3);
+  // Each weight as three bytes, most significant first: weights stay below 2^24.
+  auto append = [&key](std::uint32_t weight) {
+    key += static_cast<char>((weight >> 16) & 0xFF);
+    key += static_cast<char>((weight >> 8) & 0xFF);
+    key += static_cast<char>(weight & 0xFF);
+  };
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      append(kAsciiWeights.of[c]);
+      ++i;
+    } else {
+      append(Weight(ToUpper(NextUtf8OrLatin1(text, i))));
+    }
+  }
+  return key;
+}
+
 std::string TurkishUpper(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());

@@ -92,7 +92,18 @@ TEST(CompareTurkishCi, AgreesWithCharacterByCharacterComparison) {
     const std::string a = prefix + text();
     const std::string b = prefix + text();
     ASSERT_EQ(Sign(CompareTurkishCi(a, b)), ReferenceCompare(a, b)) << a << " | " << b;
+    // The sort key orders (and equals) as the comparison does.
+    ASSERT_EQ(Sign(TurkishSortKey(a).compare(TurkishSortKey(b))), ReferenceCompare(a, b))
+        << a << " | " << b;
   }
+}
+
+TEST(TurkishSortKey, KeysEqualExactlyForTextsTheCollationHoldsEqual) {
+  EXPECT_EQ(TurkishSortKey("stk-0001  "), TurkishSortKey("STK-0001"));
+  EXPECT_EQ(TurkishSortKey("i\xC5\x9F"), TurkishSortKey("\xC4\xB0\xC5\x9E"));  // iş, İŞ
+  EXPECT_NE(TurkishSortKey("i"), TurkishSortKey("I"));
+  EXPECT_LT(TurkishSortKey("C"), TurkishSortKey("\xC3\x87"));  // C before Ç
+  EXPECT_LT(TurkishSortKey(""), TurkishSortKey(" a"));
 }
 
 }  // namespace
