@@ -169,6 +169,9 @@ long long SessionImpl::ExecInsert(const InsertStatement& insert) {
         insert.rows[0].size() != targets.size()) {
       throw ColumnCountMismatch();
     }
+  } else if (last_insert_columns_.table == resolved &&
+             last_insert_columns_.names == insert.columns) {
+    targets = last_insert_columns_.targets;  // a script repeats its column list line by line
   } else {
     for (const std::string& name : insert.columns) {
       int index = table.FindColumn(name);
@@ -178,6 +181,7 @@ long long SessionImpl::ExecInsert(const InsertStatement& insert) {
       }
       targets.push_back(index);
     }
+    last_insert_columns_ = {resolved, insert.columns, targets};
   }
   if (insert.default_values) targets.clear();
   // The values of every row, evaluated before anything is written; nullopt is DEFAULT.

@@ -135,6 +135,15 @@ class SessionImpl final : public Session {
   int last_error_ = 0;
   std::optional<std::int64_t> last_identity_;
 
+  /// The column list of the last INSERT and the table columns it named: the next one into
+  /// the same table (the same definition, kept alive here) usually repeats it.
+  struct InsertColumns {
+    std::shared_ptr<const TableDef> table;
+    std::vector<std::string> names;
+    std::vector<int> targets;
+  };
+  InsertColumns last_insert_columns_;
+
   // The batch being run.
   std::vector<Token> tokens_;
   ResultSink* sink_ = nullptr;

@@ -193,13 +193,19 @@ class Lexer {
     }
     if (IsWordStart(c)) {
       token.kind = Token::Kind::kWord;
-      while (pos_ < sql_.size() && IsWordChar(static_cast<unsigned char>(sql_[pos_]))) Advance();
+      // A word holds no line break: no line counting needed.
+      while (pos_ < sql_.size() && IsWordChar(static_cast<unsigned char>(sql_[pos_]))) ++pos_;
       token.value.assign(sql_.data() + token.offset, pos_ - token.offset);
       return;
     }
     token.kind = Token::Kind::kOperator;
     static constexpr std::array<std::string_view, 10> kTwoChar = {"<=", ">=", "<>", "!=", "!<",
                                                                   "!>", "::", "+=", "-=", "||"};
+    static constexpr std::string_view kTwoCharStarts = "<>!:+-|";
+    if (kTwoCharStarts.find(static_cast<char>(c)) == std::string_view::npos) {
+      Advance();  // ( ) , and the like stand alone
+      return;
+    }
     for (std::string_view op : kTwoChar) {
       if (sql_.substr(pos_, 2) == op) {
         Advance();
