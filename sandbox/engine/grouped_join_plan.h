@@ -46,8 +46,9 @@ class GroupedJoinPlan {
               const std::function<bool()>& cancelled,
               const std::function<void(const Row&)>& emit) const;
 
-  /// Most groups the plan keeps in memory; a larger result goes back to SQLite.
-  static constexpr std::size_t kMaxGroups = 8'000'000;
+  /// Most groups the plan keeps in memory (about 60 bytes each for the balance query, 1.2
+  /// million at the large sample's scale 1); a larger result goes back to SQLite.
+  static constexpr std::size_t kMaxGroups = 4'000'000;
 
   // The parts of the query, for Run.
   enum Table { kCards = 0, kMoves = 1, kDepots = 2 };
