@@ -1,11 +1,13 @@
-// devir-sandbox: the SQL Server stand-in. serve (TDS on loopback), seed (sample data) and
-// template (the empty new-year database files).
+// devir-sandbox: the SQL Server stand-in. serve (TDS on loopback), seed (sample data),
+// template (the empty new-year database files) and run (a script file without the wire).
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -15,6 +17,8 @@
 
 #include "sandbox/engine/engine.h"
 #include "sandbox/engine/sql_error.h"
+#include "sandbox/sample/batch_runner.h"
+#include "sandbox/sample/script_file.h"
 #include "sandbox/sample/seed.h"
 #include "sandbox/tds/server.h"
 
@@ -29,13 +33,20 @@ constexpr const char* kUsage =
     "                      [--login USER:PASSWORD]... [--rowversion-as timestamp|binary]\n"
     "  devir-sandbox seed --data DIR [--sample small|large] [--scale X] [--random-seed N]\n"
     "  devir-sandbox template --out DIR\n"
+    "  devir-sandbox run --data DIR --database NAME --script FILE [--attach FILE]\n"
+    "                    [--batch-lines N]\n"
     "  devir-sandbox --help\n"
     "\n"
     "serve listens on 127.0.0.1 (port 1433 by default, 0 = any free port) and answers SQL\n"
     "Server Browser requests on UDP 1434 (0 = off) for the instance (SQLEXPRESS). The default\n"
     "login is sa:qolvanet; --login options replace it. --rowversion-as binary describes\n"
     "rowversion (timestamp) columns as binary(8), as some servers and drivers report them.\n"
-    "Stops on SIGTERM or SIGINT.\n";
+    "Stops on SIGTERM or SIGINT.\n"
+    "\n"
+    "run executes a script file (UTF-8, one statement per line) in database NAME as devir\n"
+    "runs its script: SET DATEFORMAT DMY, XACT_ABORT ON, one transaction, up to 500 lines\n"
+    "per batch. --attach first attaches a database file (a copy of the template) as NAME.\n"
+    "Prints the statements per second; a failing line rolls everything back.\n";
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -193,6 +204,64 @@ int SeedCommand(int argc, char** argv) {
   return EXIT_SUCCESS;
 }
 
+std::size_t ParseCount(const std::string& name, const std::string& text) {
+  std::size_t used = 0;
+  unsigned long long value = 0;
+  try {
+    value = std::stoull(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != text.size() || text.empty() || text[0] == '-' || value == 0) {
+    throw UsageError(name + " must be a whole number above 0, not '" + text + "'");
+  }
+  return static_cast<std::size_t>(value);
+}
+
+// T-SQL N'...' literal.
+std::string UnicodeLiteral(const std::string& text) {
+  std::string out = "N'";
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+int RunCommand(int argc, char** argv) {
+  const Options options(argc, argv,
+                        {"--data", "--database", "--script", "--attach", "--batch-lines"}, {});
+  const std::string data = options.Required("--data");
+  const std::string database = options.Required("--database");
+  const std::string script_path = options.Required("--script");
+  sandbox::sample::ScriptBatchLimits limits;
+  if (auto v = options.Get("--batch-lines")) limits.max_lines = ParseCount("--batch-lines", *v);
+  std::ifstream script(script_path, std::ios::binary);
+  if (!script) throw std::runtime_error("cannot open the script " + script_path);
+
+  sandbox::Engine engine(data, {});
+  if (auto file = options.Get("--attach")) {
+    const auto master = engine.OpenSession("master");
+    sandbox::sample::RunBatch(
+        *master, "EXEC sp_attach_db " + UnicodeLiteral(database) + ", " + UnicodeLiteral(*file));
+  }
+  const auto session = engine.OpenSession(database);
+  try {
+    const auto summary = sandbox::sample::RunScript(*session, script, limits);
+    char rate[64];
+    std::snprintf(
+        rate, sizeof rate, "%.2f s (%.0f statements/s)", summary.seconds,
+        summary.seconds > 0 ? static_cast<double>(summary.statements) / summary.seconds : 0.0);
+    std::cout << "statements run: " << summary.statements << " in " << summary.batches
+              << " batches, " << rate << std::endl;
+  } catch (const sandbox::sample::ScriptLineFailure& failure) {
+    std::cerr << "devir-sandbox: line " << failure.line << " of " << script_path << ": "
+              << failure.what() << "\n";
+    return kExitFailure;
+  }
+  return EXIT_SUCCESS;
+}
+
 int TemplateCommand(int argc, char** argv) {
   const Options options(argc, argv, {"--out"}, {});
   sandbox::WriteTemplate(options.Required("--out"));
@@ -211,6 +280,7 @@ int main(int argc, char** argv) {
     if (command == "serve") return Serve(argc, argv);
     if (command == "seed") return SeedCommand(argc, argv);
     if (command == "template") return TemplateCommand(argc, argv);
+    if (command == "run") return RunCommand(argc, argv);
     throw UsageError(command.empty() ? "no command given" : "unknown command " + command);
   } catch (const UsageError& e) {
     std::cerr << "devir-sandbox: " << e.what() << " (devir-sandbox --help shows the usage)\n";

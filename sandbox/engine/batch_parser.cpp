@@ -25,9 +25,8 @@ constexpr std::array<std::string_view, 21> kUnsupportedWords = {
 
 bool InList(const Token& token, const auto& list) {
   if (token.kind != Kind::kWord) return false;
-  std::string upper = Upper(token.text);
   for (std::string_view word : list) {
-    if (upper == word) return true;
+    if (EqualsNoCase(token.text, word)) return true;
   }
   return false;
 }

@@ -3,6 +3,7 @@
 
 #include "sandbox/engine/convert.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -489,6 +490,16 @@ std::string FitString(const std::string& utf8, const ColumnTarget& target) {
   if (!bounded) return utf8;
   bool unicode = IsUnicodeType(type.type);
   auto limit = static_cast<std::size_t>(type.length);
+  // ASCII that fits, the usual case: one unit per byte, nothing to decode or cut.
+  if (utf8.size() <= limit && std::all_of(utf8.begin(), utf8.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80;
+      })) {
+    std::string fitted = utf8;
+    if (type.type == SqlType::Char || type.type == SqlType::NChar) {
+      fitted.append(limit - utf8.size(), ' ');
+    }
+    return fitted;
+  }
   std::u32string text = DecodeUtf8(utf8);
   std::size_t length = 0;
   for (char32_t c : text) length += Units(c, unicode);

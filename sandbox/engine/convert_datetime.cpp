@@ -390,23 +390,49 @@ std::string Format(const char* format, int a, int b, int c) {
   return buffer;
 }
 
+// Appends value (>= 0) with at least width digits, zeros in front: printf's %0Nd, without
+// printf (every datetime written goes through here).
+void AppendDigits(std::string& out, std::int64_t value, int width) {
+  char digits[24];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  for (int i = count; i < width; ++i) out += '0';
+  while (count > 0) out += digits[--count];
+}
+
 std::string DateText(std::int64_t days_since_0001) {
   int year = 0, month = 0, day = 0;
   CivilFromDays(days_since_0001, year, month, day);
-  return Format("%04d-%02d-%02d", year, month, day);
+  std::string text;
+  AppendDigits(text, year, 4);
+  text += '-';
+  AppendDigits(text, month, 2);
+  text += '-';
+  AppendDigits(text, day, 2);
+  return text;
+}
+
+// "hh:mm:ss" of a number of seconds.
+void AppendClock(std::string& out, std::int64_t seconds) {
+  AppendDigits(out, seconds / 3600, 2);
+  out += ':';
+  AppendDigits(out, seconds / 60 % 60, 2);
+  out += ':';
+  AppendDigits(out, seconds % 60, 2);
 }
 
 // "hh:mm:ss" plus scale fractional digits of units (100 ns) of the day.
 std::string TimeText(std::int64_t units_of_day, int scale) {
-  std::int64_t seconds = units_of_day / kUnitsPerSecond;
-  std::string text = Format("%02d:%02d:%02d", static_cast<int>(seconds / 3600),
-                            static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+  std::string text;
+  AppendClock(text, units_of_day / kUnitsPerSecond);
   if (scale > 0) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%07lld",
-                  static_cast<long long>(units_of_day % kUnitsPerSecond));
+    std::string digits;
+    AppendDigits(digits, units_of_day % kUnitsPerSecond, 7);
     text += '.';
-    text.append(digits, static_cast<std::size_t>(scale));
+    text.append(digits, 0, static_cast<std::size_t>(scale));
   }
   return text;
 }
@@ -415,9 +441,9 @@ std::string TimeText(std::int64_t units_of_day, int scale) {
 std::string LegacyText(std::int64_t days, std::int64_t ticks) {
   std::int64_t ms = (ticks * 10 + 1) / 3;
   std::string text = DateText(kDay1900 + days) + ' ';
-  text += Format("%02d:%02d:%02d", static_cast<int>(ms / 3'600'000),
-                 static_cast<int>(ms / 60'000 % 60), static_cast<int>(ms / 1000 % 60));
-  text += Format(".%03d", static_cast<int>(ms % 1000), 0, 0);
+  AppendClock(text, ms / 1000);
+  text += '.';
+  AppendDigits(text, ms % 1000, 3);
   return text;
 }
 
@@ -437,8 +463,7 @@ std::string DateTimeFromString(std::string_view text, const ColumnType& type, Da
   Parts parts;
   Outcome outcome = Parse(text, legacy ? Reader::kLegacy : Reader::kModern, format, parts);
   auto out_of_range = [&] { return DateOutOfRange(source_type, TypeName(type.type)); };
-  const SqlError syntax = NotADateTime();
-  if (outcome == Outcome::kSyntax) throw syntax;
+  if (outcome == Outcome::kSyntax) throw NotADateTime();
   if (outcome == Outcome::kRange) throw out_of_range();
 
   std::int64_t days = DaysFromCivil(parts.year, parts.month, parts.day);
@@ -479,7 +504,7 @@ std::string DateTimeFromString(std::string_view text, const ColumnType& type, Da
     if (type.type != SqlType::Time) ++days;
   }
   if (type.type == SqlType::Time) return TimeText(units, scale);
-  if (days > DaysFromCivil(9999, 12, 31)) throw syntax;
+  if (days > DaysFromCivil(9999, 12, 31)) throw NotADateTime();
   std::string result = DateText(days) + ' ' + TimeText(units, scale);
   if (type.type == SqlType::DateTimeOffset) {
     int offset = std::abs(parts.offset_minutes);

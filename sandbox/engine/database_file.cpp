@@ -170,6 +170,8 @@ DatabaseFile::DatabaseFile(const std::filesystem::path& file, std::string name)
                                     f.fn, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) throw SqliteError(rc, sqlite3_errmsg(db_.Get()));
   }
+  sqlite3_commit_hook(db_.Get(), OnCommit, this);
+  sqlite3_rollback_hook(db_.Get(), OnRollback, this);
   db_.Exec("PRAGMA cache_size=-32768; PRAGMA temp_store=MEMORY;");
   SqliteStmt check = db_.Prepare("SELECT value FROM __devir_database WHERE key = 'format'");
   if (!check.Step()) throw SqliteError(SQLITE_NOTADB, "not a stand-in database");
@@ -240,21 +242,24 @@ void DatabaseFile::LoadIfChanged() {
   }
   if (current == schema_version_) return;
   tables_.clear();
+  insert_sql_.clear();
   order_.clear();
+  counters_ = {};
+  std::map<std::string, TableDef> loaded;
   SqliteStmt tables = db_.Prepare("SELECT name FROM __devir_tables ORDER BY seq");
   while (tables.Step()) {
     TableDef def;
     def.name = tables.Text(0);
     order_.push_back(def.name);
-    tables_[Upper(def.name)] = std::move(def);
+    loaded[Upper(def.name)] = std::move(def);
   }
   SqliteStmt columns = db_.Prepare(
       "SELECT table_name, name, type, length, precision, scale, nullable, is_identity,"
       " identity_seed, identity_increment, default_sql FROM __devir_columns"
       " ORDER BY table_name, ordinal");
   while (columns.Step()) {
-    auto it = tables_.find(Upper(columns.Text(0)));
-    if (it == tables_.end()) continue;
+    auto it = loaded.find(Upper(columns.Text(0)));
+    if (it == loaded.end()) continue;
     ColumnDef column;
     column.name = columns.Text(1);
     column.type.type = static_cast<SqlType>(columns.Int(2));
@@ -271,13 +276,16 @@ void DatabaseFile::LoadIfChanged() {
   SqliteStmt keys =
       db_.Prepare("SELECT table_name, name, kind, columns FROM __devir_keys ORDER BY rowid");
   while (keys.Step()) {
-    auto it = tables_.find(Upper(keys.Text(0)));
-    if (it == tables_.end()) continue;
+    auto it = loaded.find(Upper(keys.Text(0)));
+    if (it == loaded.end()) continue;
     KeyDef key;
     key.name = keys.Text(1);
     key.kind = KindFromText(keys.Text(2));
     key.columns = SplitColumns(keys.Text(3));
     it->second.keys.push_back(std::move(key));
+  }
+  for (auto& [key, def] : loaded) {
+    tables_.emplace(key, std::make_shared<const TableDef>(std::move(def)));
   }
   // Re-read the version: the reads above do not change it, but a reader must not cache a
   // version newer than what it loaded.
@@ -285,9 +293,27 @@ void DatabaseFile::LoadIfChanged() {
 }
 
 const TableDef* DatabaseFile::FindTable(const std::string& name) {
+  return FindTableShared(name).get();
+}
+
+std::shared_ptr<const TableDef> DatabaseFile::FindTableShared(const std::string& name) {
   LoadIfChanged();
   auto it = tables_.find(Upper(name));
-  return it == tables_.end() ? nullptr : &it->second;
+  return it == tables_.end() ? nullptr : it->second;
+}
+
+const std::string& DatabaseFile::InsertSql(const TableDef& table) {
+  std::string& sql = insert_sql_[Upper(table.name)];
+  if (sql.empty()) {
+    sql = "INSERT INTO " + QuoteIdent(table.name) + " (";
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+      sql += (i ? ", " : "") + QuoteIdent(table.columns[i].name);
+    }
+    sql += ") VALUES (";
+    for (size_t i = 0; i < table.columns.size(); ++i) sql += i ? ", ?" : "?";
+    sql += ")";
+  }
+  return sql;
 }
 
 std::vector<std::string> DatabaseFile::TableNames() {
@@ -296,6 +322,7 @@ std::vector<std::string> DatabaseFile::TableNames() {
 }
 
 void DatabaseFile::CreateTable(const TableDef& table) {
+  counters_ = {};
   std::string sql = "CREATE TABLE " + QuoteIdent(table.name) + " (";
   const KeyDef* primary = nullptr;
   for (const KeyDef& key : table.keys) {
@@ -374,6 +401,7 @@ void DatabaseFile::CreateTable(const TableDef& table) {
 }
 
 void DatabaseFile::DropTable(const std::string& name) {
+  counters_ = {};
   const TableDef* table = FindTable(name);
   std::string real = table ? table->name : name;
   db_.Exec("DROP TABLE " + QuoteIdent(real));
@@ -408,49 +436,97 @@ void DatabaseFile::DropIndex(const std::string& table, const std::string& index)
   stmt.Step();
 }
 
-std::int64_t DatabaseFile::ReserveIdentity(const std::string& table, std::int64_t count) {
-  const TableDef* def = FindTable(table);
-  const ColumnDef* identity = def ? def->IdentityColumn() : nullptr;
+DatabaseFile::Counters* DatabaseFile::WriteLockCounters() {
+  if (sqlite3_txn_state(db_.Get(), "main") != SQLITE_TXN_WRITE) {
+    counters_ = {};
+    return nullptr;
+  }
+  return &counters_;
+}
+
+int DatabaseFile::OnCommit(void* file) {
+  static_cast<DatabaseFile*>(file)->counters_ = {};
+  return 0;
+}
+
+void DatabaseFile::OnRollback(void* file) {
+  static_cast<DatabaseFile*>(file)->counters_ = {};
+}
+
+std::int64_t DatabaseFile::PeekIdentity(const TableDef& table) {
+  const ColumnDef* identity = table.IdentityColumn();
   std::int64_t seed = identity ? identity->identity_seed : 1;
   std::int64_t increment = identity ? identity->identity_increment : 1;
-  std::optional<std::int64_t> current = CurrentIdentity(table);
-  std::int64_t first = current ? *current + increment : seed;
+  std::optional<std::int64_t> current = CurrentIdentity(table.name);
+  return current ? *current + increment : seed;
+}
+
+std::int64_t DatabaseFile::ReserveIdentity(const TableDef& table, std::int64_t count) {
+  const ColumnDef* identity = table.IdentityColumn();
+  std::int64_t increment = identity ? identity->identity_increment : 1;
+  const std::int64_t first = PeekIdentity(table);
+  const std::int64_t last = first + (count - 1) * increment;
   CachedStmt update = db_.Cached(kSetIdentity);
-  update->BindInt(1, first + (count - 1) * increment);
-  update->BindText(2, table);
+  update->BindInt(1, last);
+  update->BindText(2, table.name);
   update->Step();
+  if (Counters* counters = WriteLockCounters()) counters->identities[Upper(table.name)] = last;
   return first;
 }
 
-void DatabaseFile::NoteIdentity(const std::string& table, std::int64_t value) {
-  const TableDef* def = FindTable(table);
-  const ColumnDef* identity = def ? def->IdentityColumn() : nullptr;
+void DatabaseFile::NoteIdentity(const TableDef& table, std::int64_t value) {
+  const ColumnDef* identity = table.IdentityColumn();
   std::int64_t increment = identity ? identity->identity_increment : 1;
-  std::optional<std::int64_t> current = CurrentIdentity(table);
+  std::optional<std::int64_t> current = CurrentIdentity(table.name);
   if (current && (increment > 0 ? value <= *current : value >= *current)) return;
   CachedStmt update = db_.Cached(kSetIdentity);
   update->BindInt(1, value);
-  update->BindText(2, table);
+  update->BindText(2, table.name);
   update->Step();
+  if (Counters* counters = WriteLockCounters()) counters->identities[Upper(table.name)] = value;
 }
 
 std::optional<std::int64_t> DatabaseFile::CurrentIdentity(const std::string& table) {
+  Counters* counters = WriteLockCounters();
+  const std::string key = Upper(table);
+  if (counters) {
+    auto it = counters->identities.find(key);
+    if (it != counters->identities.end()) return it->second;
+  }
   CachedStmt select = db_.Cached("SELECT identity_current FROM __devir_tables WHERE name = ?");
   select->BindText(1, table);
-  if (!select->Step() || select->IsNull(0)) return std::nullopt;
-  return select->Int(0);
+  std::optional<std::int64_t> current;
+  if (select->Step() && !select->IsNull(0)) current = select->Int(0);
+  if (counters) counters->identities[key] = current;
+  return current;
+}
+
+std::optional<std::int64_t> DatabaseFile::CurrentRowVersion() {
+  Counters* counters = WriteLockCounters();
+  if (counters && counters->dbts) return counters->dbts;
+  CachedStmt select =
+      db_.Cached("SELECT CAST(value AS INTEGER) FROM __devir_database WHERE key = 'dbts'");
+  if (!select->Step()) return std::nullopt;
+  const std::int64_t dbts = select->Int(0);
+  if (counters) counters->dbts = dbts;
+  return dbts;
+}
+
+std::uint64_t DatabaseFile::PeekRowVersion() {
+  const std::optional<std::int64_t> dbts = CurrentRowVersion();
+  return dbts ? static_cast<std::uint64_t>(*dbts + 1) : 1;
 }
 
 std::uint64_t DatabaseFile::ReserveRowVersions(std::int64_t count) {
-  CachedStmt update = db_.Cached(
-      "UPDATE __devir_database SET value = CAST(value AS INTEGER) + ? WHERE key = 'dbts'"
-      " RETURNING CAST(value AS INTEGER)");
-  update->BindInt(1, count);
-  if (!update->Step()) return 1;
-  std::uint64_t last = static_cast<std::uint64_t>(update->Int(0));
-  while (update->Step()) {
-  }
-  return last - static_cast<std::uint64_t>(count) + 1;
+  const std::optional<std::int64_t> dbts = CurrentRowVersion();
+  if (!dbts) return 1;
+  const std::int64_t last = *dbts + count;
+  CachedStmt update = db_.Cached("UPDATE __devir_database SET value = ? WHERE key = 'dbts'");
+  update->BindInt(1, last);
+  update->Step();
+  // The update may be what took the write lock.
+  if (Counters* locked = WriteLockCounters()) locked->dbts = last;
+  return static_cast<std::uint64_t>(last - count + 1);
 }
 
 }  // namespace sandbox

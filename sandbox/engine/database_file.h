@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -44,6 +45,10 @@ class DatabaseFile {
 
   /// The table (case-insensitive), or nullptr. Re-reads the metadata after schema changes.
   const TableDef* FindTable(const std::string& name);
+  /// As FindTable; the definition stays valid after later schema changes.
+  std::shared_ptr<const TableDef> FindTableShared(const std::string& name);
+  /// INSERT INTO table (every column) VALUES (?, ...), for SQLite.
+  const std::string& InsertSql(const TableDef& table);
   /// Every user table, in creation order.
   std::vector<std::string> TableNames();
 
@@ -54,14 +59,21 @@ class DatabaseFile {
   void CreateIndex(const std::string& table, const KeyDef& key);
   void DropIndex(const std::string& table, const std::string& index);
 
-  /// Reserves count identity values; returns the first. Caller holds the write lock.
-  std::int64_t ReserveIdentity(const std::string& table, std::int64_t count);
+  /// Reserves count identity values of the table's identity column; returns the first.
+  /// Caller holds the write lock.
+  std::int64_t ReserveIdentity(const TableDef& table, std::int64_t count);
+  /// The value ReserveIdentity would give first, without reserving it.
+  std::int64_t PeekIdentity(const TableDef& table);
   /// Sets the table's current identity value if value is beyond it (explicit inserts).
-  void NoteIdentity(const std::string& table, std::int64_t value);
+  void NoteIdentity(const TableDef& table, std::int64_t value);
   /// The table's current identity value (nullopt before the first row).
   std::optional<std::int64_t> CurrentIdentity(const std::string& table);
   /// Reserves count row versions (timestamp values); returns the first.
   std::uint64_t ReserveRowVersions(std::int64_t count);
+  /// The row version ReserveRowVersions would give first, without reserving it.
+  std::uint64_t PeekRowVersion();
+  /// Forgets the counters read while holding the write lock (a statement was rolled back).
+  void ForgetCounters() { counters_ = {}; }
 
   /// Sets the next value that the SQL function __devir_rowversion() hands out.
   void SetNextRowVersion(std::uint64_t value) { next_rowversion_ = value; }
@@ -74,19 +86,39 @@ class DatabaseFile {
     auto it = memo_.find(key);
     return it == memo_.end() ? nullptr : &it->second;
   }
-  void PutMemo(const std::string& key, Value value) { memo_[key] = std::move(value); }
+  /// Remembers a value, unless kMaxMemoEntries are kept already: the memory stays bounded,
+  /// later keys are computed each time.
+  void PutMemo(const std::string& key, Value value) {
+    if (memo_.size() < kMaxMemoEntries) memo_[key] = std::move(value);
+  }
+  static constexpr std::size_t kMaxMemoEntries = 4096;
 
   /// SQLite's name for an index or unique constraint of a table.
   static std::string IndexStorageName(const std::string& table, const std::string& index);
 
  private:
+  /// Counters of the hidden tables as this connection last wrote them. While it holds the
+  /// write lock no other connection can change them, so they are read once per transaction.
+  struct Counters {
+    std::map<std::string, std::optional<std::int64_t>> identities;  ///< by upper-case table
+    std::optional<std::int64_t> dbts;
+  };
+
   void LoadIfChanged();
+  /// The database's last row version (dbts); nullopt when it has none.
+  std::optional<std::int64_t> CurrentRowVersion();
+  /// The counters, or nullptr when they cannot be kept (no write lock held).
+  Counters* WriteLockCounters();
+  static int OnCommit(void* file);
+  static void OnRollback(void* file);
 
   SqliteDb db_;
   std::string name_;
   long long schema_version_ = -1;
-  std::map<std::string, TableDef> tables_;  ///< keyed by upper-case name
+  std::map<std::string, std::shared_ptr<const TableDef>> tables_;  ///< keyed by upper-case name
+  std::map<std::string, std::string> insert_sql_;                  ///< keyed by upper-case name
   std::vector<std::string> order_;
+  Counters counters_;
   std::uint64_t next_rowversion_ = 1;
   /// Values of correlated subqueries by subquery and outer values (see SelectTranslator).
   std::unordered_map<std::string, Value> memo_;

@@ -409,20 +409,24 @@ void SessionImpl::RunBatch(const std::string& sql, const std::vector<BoundParame
   // sp_executesql inside a batch runs a batch of its own: the outer one's tokens and line
   // come back afterwards.
   if (nesting_ >= kMaxNesting) throw NestingLimit();
+  // A batch of its own keeps the token list's storage for the next one; only a nested one
+  // has an outer batch's tokens to give back.
   struct Restore {
     SessionImpl& session;
+    bool nested;
     std::vector<Token> tokens;
     int line;
     ~Restore() {
-      session.tokens_ = std::move(tokens);
+      if (nested) session.tokens_ = std::move(tokens);
       session.statement_line_ = line;
       --session.nesting_;
     }
-  } restore{*this, std::move(tokens_), statement_line_};
+  } restore{*this, nesting_ > 0, nesting_ > 0 ? std::move(tokens_) : std::vector<Token>{},
+            statement_line_};
   ++nesting_;
   std::vector<StatementPtr> statements;
   try {
-    tokens_ = Tokenize(sql);
+    Tokenize(sql, tokens_);
     if (!parameters.empty()) tokens_ = BindParameters(tokens_, parameters);
     statements = ParseBatch(tokens_);
     Validate(statements);

@@ -298,7 +298,8 @@ bool SessionImpl::OnOff(const std::string& value) {
 
 void SessionImpl::SetIdentityInsert(const SetStatement& set) {
   DatabaseFile* file = nullptr;
-  const TableDef& table = ResolveTable(set.table, &file);
+  const std::shared_ptr<const TableDef> resolved = ResolveTable(set.table, &file);
+  const TableDef& table = *resolved;
   if (!table.IdentityColumn()) throw NoIdentityProperty(table.name);
   if (OnOff(set.value)) {
     identity_insert_.insert(Upper(table.name));

@@ -84,7 +84,8 @@ std::string SessionImpl::QualifiedTable(const DatabaseFile& file, const TableDef
   return file.Name() + ".dbo." + table.name;
 }
 
-const TableDef& SessionImpl::ResolveTable(const ObjectName& name, DatabaseFile** file) {
+std::shared_ptr<const TableDef> SessionImpl::ResolveTable(const ObjectName& name,
+                                                          DatabaseFile** file) {
   if (!name.schema.empty() && !EqualsNoCase(name.schema, "dbo")) {
     throw InvalidObjectName(name.written);
   }
@@ -95,10 +96,10 @@ const TableDef& SessionImpl::ResolveTable(const ObjectName& name, DatabaseFile**
   } catch (const SqlError&) {
     throw InvalidObjectName(name.written);
   }
-  const TableDef* table = target->FindTable(name.name);
+  std::shared_ptr<const TableDef> table = target->FindTableShared(name.name);
   if (!table) throw InvalidObjectName(name.written);
   *file = target;
-  return *table;
+  return table;
 }
 
 Value SessionImpl::DefaultValue(const ColumnDef& column, const TableDef& table,
@@ -148,7 +149,8 @@ std::vector<std::vector<std::optional<Scalar>>> SessionImpl::SelectRows(TokenRan
 
 long long SessionImpl::ExecInsert(const InsertStatement& insert) {
   DatabaseFile* file = nullptr;
-  const TableDef table = ResolveTable(insert.table, &file);
+  const std::shared_ptr<const TableDef> resolved = ResolveTable(insert.table, &file);
+  const TableDef& table = *resolved;
   const std::string qualified = QualifiedTable(*file, table);
   // The columns the statement gives values for.
   std::vector<int> targets;
@@ -160,6 +162,9 @@ long long SessionImpl::ExecInsert(const InsertStatement& insert) {
         insert.rows[0].size() != targets.size()) {
       throw ColumnCountMismatch();
     }
+  } else if (last_insert_columns_.table == resolved &&
+             last_insert_columns_.names == insert.columns) {
+    targets = last_insert_columns_.targets;  // a script repeats its column list line by line
   } else {
     for (const std::string& name : insert.columns) {
       int index = table.FindColumn(name);
@@ -169,6 +174,7 @@ long long SessionImpl::ExecInsert(const InsertStatement& insert) {
       }
       targets.push_back(index);
     }
+    last_insert_columns_ = {resolved, insert.columns, targets};
   }
   if (insert.default_values) targets.clear();
   // The values of every row, evaluated before anything is written; nullopt is DEFAULT.
@@ -209,107 +215,123 @@ long long SessionImpl::ExecInsert(const InsertStatement& insert) {
       rows.push_back(std::move(values));
     }
   }
-  std::string sql = "INSERT INTO " + QuoteIdent(table.name) + " (";
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    sql += (i ? ", " : "") + QuoteIdent(table.columns[i].name);
-  }
-  sql += ") VALUES (";
-  for (size_t i = 0; i < table.columns.size(); ++i) sql += i ? ", ?" : "?";
-  sql += ")";
+  const std::string sql = file->InsertSql(table);
 
   long long inserted = 0;
   std::optional<std::int64_t> last_identity;
-  Write(*file, [&]() {
-    CachedStmt cached = file->Db().Cached(sql);
-    SqliteStmt& stmt = *cached;
-    std::int64_t next_identity = 0;
-    if (identity_index >= 0 && !explicit_identity && !rows.empty()) {
-      next_identity = file->ReserveIdentity(table.name, static_cast<std::int64_t>(rows.size()));
-    }
-    if (has_rowversion && !rows.empty()) {
-      file->SetNextRowVersion(file->ReserveRowVersions(static_cast<std::int64_t>(rows.size())));
-    }
-    Row values(table.columns.size());
-    std::vector<bool> given(table.columns.size());
-    for (const std::vector<std::optional<Scalar>>& row : rows) {
-      std::fill(given.begin(), given.end(), false);
-      for (size_t k = 0; k < targets.size(); ++k) {
-        int index = targets[k];
-        const ColumnDef& column = table.columns[index];
-        given[index] = true;
-        bool is_default = !row[k].has_value();
-        if (column.type.type == SqlType::Timestamp) {
-          if (!is_default) throw ExplicitTimestamp();
-          values[index] = Blob{RowVersionBytes(file->TakeRowVersion())};
-          continue;
+  // One row needs no savepoint: nothing is written before its INSERT, which SQLite undoes by
+  // itself when it fails, and the identity and row version counters follow once it is in.
+  const bool single_row = rows.size() == 1;
+  Write(
+      *file,
+      [&]() {
+        CachedStmt cached = file->Db().Cached(sql);
+        SqliteStmt& stmt = *cached;
+        const std::int64_t count = static_cast<std::int64_t>(rows.size());
+        const bool reserve_identity = identity_index >= 0 && !explicit_identity && !rows.empty();
+        std::int64_t next_identity = 0;
+        if (reserve_identity) {
+          next_identity =
+              single_row ? file->PeekIdentity(table) : file->ReserveIdentity(table, count);
         }
-        if (column.identity && is_default) {
-          throw NullIdentityValue();
+        if (has_rowversion && !rows.empty()) {
+          file->SetNextRowVersion(single_row ? file->PeekRowVersion()
+                                             : file->ReserveRowVersions(count));
         }
-        if (is_default) {
-          values[index] = DefaultValue(column, table, *file);
-        } else {
-          const Scalar& scalar = *row[k];
-          if (column.identity && scalar.kind == Scalar::Kind::kNull) {
-            throw NullIdentityValue();
+        std::optional<std::int64_t> noted_identity;  // the single row's explicit identity value
+        Row values(table.columns.size());
+        std::vector<bool> given(table.columns.size());
+        for (const std::vector<std::optional<Scalar>>& row : rows) {
+          std::fill(given.begin(), given.end(), false);
+          for (size_t k = 0; k < targets.size(); ++k) {
+            int index = targets[k];
+            const ColumnDef& column = table.columns[index];
+            given[index] = true;
+            bool is_default = !row[k].has_value();
+            if (column.type.type == SqlType::Timestamp) {
+              if (!is_default) throw ExplicitTimestamp();
+              values[index] = Blob{RowVersionBytes(file->TakeRowVersion())};
+              continue;
+            }
+            if (column.identity && is_default) {
+              throw NullIdentityValue();
+            }
+            if (is_default) {
+              values[index] = DefaultValue(column, table, *file);
+            } else {
+              const Scalar& scalar = *row[k];
+              if (column.identity && scalar.kind == Scalar::Kind::kNull) {
+                throw NullIdentityValue();
+              }
+              ColumnTarget target{file->Name(), table.name, column.name, column.type};
+              values[index] = ConvertToColumn(scalar, target, format);
+            }
           }
-          ColumnTarget target{file->Name(), table.name, column.name, column.type};
-          values[index] = ConvertToColumn(scalar, target, format);
-        }
-      }
-      for (size_t index = 0; index < table.columns.size(); ++index) {
-        const ColumnDef& column = table.columns[index];
-        if (!given[index]) {
-          if (column.identity) {
-            values[index] = next_identity;
-            last_identity = next_identity;
-            next_identity += column.identity_increment;
-          } else if (column.type.type == SqlType::Timestamp) {
-            values[index] = Blob{RowVersionBytes(file->TakeRowVersion())};
-          } else {
-            values[index] = DefaultValue(column, table, *file);
+          for (size_t index = 0; index < table.columns.size(); ++index) {
+            const ColumnDef& column = table.columns[index];
+            if (!given[index]) {
+              if (column.identity) {
+                values[index] = next_identity;
+                last_identity = next_identity;
+                next_identity += column.identity_increment;
+              } else if (column.type.type == SqlType::Timestamp) {
+                values[index] = Blob{RowVersionBytes(file->TakeRowVersion())};
+              } else {
+                values[index] = DefaultValue(column, table, *file);
+              }
+            } else if (column.identity) {
+              std::int64_t value = std::get<std::int64_t>(values[index]);
+              if (single_row) {
+                noted_identity = value;
+              } else {
+                file->NoteIdentity(table, value);
+              }
+              last_identity = value;
+            }
+            if (std::holds_alternative<std::monostate>(values[index]) && !column.nullable) {
+              throw NullNotAllowed(column.name, qualified, "INSERT");
+            }
           }
-        } else if (column.identity) {
-          std::int64_t value = std::get<std::int64_t>(values[index]);
-          file->NoteIdentity(table.name, value);
-          last_identity = value;
-        }
-        if (std::holds_alternative<std::monostate>(values[index]) && !column.nullable) {
-          throw NullNotAllowed(column.name, qualified, "INSERT");
-        }
-      }
-      stmt.Reset();
-      for (size_t index = 0; index < values.size(); ++index) {
-        Bind(stmt, static_cast<int>(index) + 1, values[index]);
-      }
-      try {
-        stmt.Step();
-      } catch (const SqliteError& e) {
-        std::string message = e.what();
-        if (message.find("UNIQUE constraint failed") != std::string::npos) {
-          std::vector<std::string> columns = FailedColumns(message);
-          // A rowid primary key reports itself as the column name alone.
-          const KeyDef* key = KeyFor(table, columns);
-          if (key && key->kind == KeyDef::Kind::kUniqueIndex) {
-            throw DuplicateIndexKey("dbo." + table.name, key->name, KeyText(table, *key, values));
+          stmt.Reset();
+          for (size_t index = 0; index < values.size(); ++index) {
+            Bind(stmt, static_cast<int>(index) + 1, values[index]);
           }
-          if (key) {
-            throw DuplicateKey(key->kind == KeyDef::Kind::kPrimary, key->name, "dbo." + table.name,
-                               KeyText(table, *key, values));
+          try {
+            stmt.Step();
+          } catch (const SqliteError& e) {
+            std::string message = e.what();
+            if (message.find("UNIQUE constraint failed") != std::string::npos) {
+              std::vector<std::string> columns = FailedColumns(message);
+              // A rowid primary key reports itself as the column name alone.
+              const KeyDef* key = KeyFor(table, columns);
+              if (key && key->kind == KeyDef::Kind::kUniqueIndex) {
+                throw DuplicateIndexKey("dbo." + table.name, key->name,
+                                        KeyText(table, *key, values));
+              }
+              if (key) {
+                throw DuplicateKey(key->kind == KeyDef::Kind::kPrimary, key->name,
+                                   "dbo." + table.name, KeyText(table, *key, values));
+              }
+            }
+            ThrowSqlite(e, {});
           }
+          ++inserted;
         }
-        ThrowSqlite(e, {});
-      }
-      ++inserted;
-    }
-  });
+        if (single_row) {
+          if (reserve_identity) file->ReserveIdentity(table, 1);
+          if (noted_identity) file->NoteIdentity(table, *noted_identity);
+          if (has_rowversion) file->ReserveRowVersions(1);
+        }
+      },
+      /*savepoint=*/!single_row);
   if (last_identity) last_identity_ = last_identity;
   return inserted;
 }
 
 long long SessionImpl::ExecUpdate(const UpdateStatement& update) {
   DatabaseFile* file = nullptr;
-  const TableDef table = ResolveTable(update.table, &file);
+  const std::shared_ptr<const TableDef> resolved = ResolveTable(update.table, &file);
+  const TableDef& table = *resolved;
   const std::string qualified = QualifiedTable(*file, table);
   QueryContext context = Context();
   SelectTranslator translator(tokens_, context);
@@ -405,7 +427,8 @@ long long SessionImpl::ExecUpdate(const UpdateStatement& update) {
 
 long long SessionImpl::ExecDelete(const DeleteStatement& del) {
   DatabaseFile* file = nullptr;
-  const TableDef table = ResolveTable(del.table, &file);
+  const std::shared_ptr<const TableDef> resolved = ResolveTable(del.table, &file);
+  const TableDef& table = *resolved;
   QueryContext context = Context();
   SelectTranslator translator(tokens_, context);
   std::string sql = "DELETE FROM " + QuoteIdent(table.name);
@@ -424,6 +447,7 @@ long long SessionImpl::ExecDelete(const DeleteStatement& del) {
           file->Db().Prepare("UPDATE __devir_tables SET identity_current = NULL WHERE name = ?");
       reset.BindText(1, table.name);
       reset.Step();
+      file->ForgetCounters();
     }
   });
   return changed;

@@ -89,8 +89,11 @@ class SessionImpl final : public Session {
   void EnsureTransaction(DatabaseFile& file);
   void LockForWrite(DatabaseFile& file);
   void UnlockAfterStatement(DatabaseFile& file);
+  /// Runs body as one statement's writes: in a transaction under a savepoint (unless body
+  /// makes a single change that SQLite undoes by itself when it fails), else in a
+  /// transaction of its own.
   template <typename Body>
-  void Write(DatabaseFile& file, Body&& body);
+  void Write(DatabaseFile& file, Body&& body, bool savepoint = true);
   void BeginTran();
   void CommitTran();
   void RollbackTran(const std::string& name = {});
@@ -112,8 +115,14 @@ class SessionImpl final : public Session {
   void ExecWaitFor(const WaitForStatement& wait);
   ConstantEvaluator Evaluator();
   void AttachDatabases(const std::vector<std::string>& databases);
+  /// all_typed (when given): false when a column had to be typed by its first value.
   std::vector<ResultColumn> ResultColumns(sqlite3_stmt* stmt, const TranslatedQuery& query,
-                                          bool has_row);
+                                          bool has_row, bool* all_typed = nullptr);
+  /// The query's rows from a GroupedJoinPlan, when it has the shape and the data lets it
+  /// answer as SQLite would; nullopt (nothing sent) otherwise.
+  std::optional<long long> RunGroupedJoin(TokenRange range, const QueryContext& context,
+                                          sqlite3_stmt* stmt, const TranslatedQuery& query,
+                                          DatabaseFile& file);
 
   // INSERT, UPDATE, DELETE (session_dml.cpp)
   long long ExecInsert(const InsertStatement& insert);
@@ -121,7 +130,7 @@ class SessionImpl final : public Session {
                                                              bool column_list);
   long long ExecUpdate(const UpdateStatement& update);
   long long ExecDelete(const DeleteStatement& del);
-  const TableDef& ResolveTable(const ObjectName& name, DatabaseFile** file);
+  std::shared_ptr<const TableDef> ResolveTable(const ObjectName& name, DatabaseFile** file);
   Value DefaultValue(const ColumnDef& column, const TableDef& table, DatabaseFile& file);
   std::string QualifiedTable(const DatabaseFile& file, const TableDef& table) const;
 
@@ -195,6 +204,15 @@ class SessionImpl final : public Session {
   std::map<int, PreparedStatement> prepared_;  ///< by handle
   int next_handle_ = 1;
 
+  /// The column list of the last INSERT and the table columns it named: the next one into
+  /// the same table (the same definition, kept alive here) usually repeats it.
+  struct InsertColumns {
+    std::shared_ptr<const TableDef> table;
+    std::vector<std::string> names;
+    std::vector<int> targets;
+  };
+  InsertColumns last_insert_columns_;
+
   // The batch being run, and how deep sp_executesql has nested batches.
   static constexpr int kMaxNesting = 32;
   int nesting_ = 0;
@@ -204,16 +222,26 @@ class SessionImpl final : public Session {
 };
 
 template <typename Body>
-inline void SessionImpl::Write(DatabaseFile& file, Body&& body) {
+inline void SessionImpl::Write(DatabaseFile& file, Body&& body, bool savepoint) {
   SqliteDb& db = file.Db();
   LockForWrite(file);
   EnsureTransaction(file);
-  if (db.InTransaction()) {
-    db.Exec("SAVEPOINT devir_statement");
+  if (db.InTransaction() && !savepoint) {
     try {
       body();
-      db.Exec("RELEASE devir_statement");
     } catch (...) {
+      file.ForgetCounters();
+      throw;
+    }
+    return;
+  }
+  if (db.InTransaction()) {
+    db.ExecCached("SAVEPOINT devir_statement");
+    try {
+      body();
+      db.ExecCached("RELEASE devir_statement");
+    } catch (...) {
+      file.ForgetCounters();
       try {
         db.Exec("ROLLBACK TO devir_statement; RELEASE devir_statement");
       } catch (...) {
@@ -229,15 +257,16 @@ inline void SessionImpl::Write(DatabaseFile& file, Body&& body) {
     ~Unlock() { session.UnlockAfterStatement(file); }
   } unlock{*this, file};
   try {
-    db.Exec("BEGIN IMMEDIATE");
+    db.ExecCached("BEGIN IMMEDIATE");
   } catch (const SqliteError& e) {
     if (e.IsBusy()) throw LockTimeout();
     throw;
   }
   try {
     body();
-    db.Exec("COMMIT");
+    db.ExecCached("COMMIT");
   } catch (...) {
+    file.ForgetCounters();
     try {
       db.Exec("ROLLBACK");
     } catch (...) {

@@ -7,10 +7,12 @@
 #include <thread>
 
 #include "sandbox/engine/constant_eval.h"
+#include "sandbox/engine/grouped_join_plan.h"
 #include "sandbox/engine/message_format.h"
 #include "sandbox/engine/select_translator.h"
 #include "sandbox/engine/session_impl.h"
 #include "sandbox/engine/sql_messages.h"
+#include "sandbox/engine/stored_value.h"
 #include "sandbox/engine/type_inference.h"
 
 namespace sandbox {
@@ -37,69 +39,30 @@ class ProgressGuard {
   sqlite3* db_;
 };
 
-std::string FormatDecimal(double value, int scale) {
-  char buffer[400];
-  std::snprintf(buffer, sizeof buffer, "%.*f", scale, value);
-  std::string text = buffer;
-  if (text[0] == '-') {
-    bool zero = text.find_first_not_of("-0.") == std::string::npos;
-    if (zero) text.erase(0, 1);
+// A column of a statement's current row, for StoredValue.
+struct StmtColumn {
+  sqlite3_stmt* stmt;
+  int column;
+  Storage Type() const { return static_cast<Storage>(sqlite3_column_type(stmt, column)); }
+  std::int64_t Int() const { return sqlite3_column_int64(stmt, column); }
+  double Double() const { return sqlite3_column_double(stmt, column); }
+  std::string_view Text() const {
+    const unsigned char* p = sqlite3_column_text(stmt, column);
+    if (!p) return {};
+    return {reinterpret_cast<const char*>(p),
+            static_cast<size_t>(sqlite3_column_bytes(stmt, column))};
   }
-  return text;
-}
-
-// An exact decimal text brought to the given scale (digits cut or zeros added).
-std::string Rescale(const std::string& text, int scale) {
-  size_t dot = text.find('.');
-  std::string whole = dot == std::string::npos ? text : text.substr(0, dot);
-  std::string fraction = dot == std::string::npos ? std::string() : text.substr(dot + 1);
-  if (static_cast<int>(fraction.size()) > scale) {
-    return FormatDecimal(std::strtod(text.c_str(), nullptr), scale);
+  std::string_view Bytes() const {
+    const void* p = sqlite3_column_blob(stmt, column);
+    if (!p) return {};
+    return {static_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(stmt, column))};
   }
-  fraction.append(static_cast<size_t>(scale) - fraction.size(), '0');
-  return scale > 0 ? whole + "." + fraction : whole;
-}
+};
 
 }  // namespace
 
 Value ReadColumnValue(sqlite3_stmt* stmt, int column, const ColumnType& type) {
-  int storage = sqlite3_column_type(stmt, column);
-  if (storage == SQLITE_NULL) return std::monostate{};
-  auto text = [&]() {
-    const unsigned char* p = sqlite3_column_text(stmt, column);
-    if (!p) return std::string();
-    return std::string(reinterpret_cast<const char*>(p),
-                       static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
-  };
-  SqlType t = type.type;
-  if (IsIntegerType(t)) {
-    if (storage == SQLITE_FLOAT) {
-      return static_cast<std::int64_t>(std::trunc(sqlite3_column_double(stmt, column)));
-    }
-    if (storage == SQLITE_TEXT)
-      return static_cast<std::int64_t>(std::strtoll(text().c_str(), nullptr, 10));
-    std::int64_t v = sqlite3_column_int64(stmt, column);
-    return t == SqlType::Bit ? std::int64_t{v != 0} : v;
-  }
-  if (t == SqlType::Real || t == SqlType::Float) {
-    if (storage == SQLITE_TEXT) return std::strtod(text().c_str(), nullptr);
-    return sqlite3_column_double(stmt, column);
-  }
-  if (IsExactNumericType(t)) {
-    int scale = t == SqlType::Money || t == SqlType::SmallMoney ? 4 : type.scale;
-    if (storage == SQLITE_INTEGER) {
-      return Rescale(std::to_string(sqlite3_column_int64(stmt, column)), scale);
-    }
-    if (storage == SQLITE_FLOAT) return FormatDecimal(sqlite3_column_double(stmt, column), scale);
-    return Rescale(text(), scale);
-  }
-  if (IsBinaryType(t)) {
-    const void* p = sqlite3_column_blob(stmt, column);
-    int size = sqlite3_column_bytes(stmt, column);
-    if (!p) return Blob{};
-    return Blob{std::string(static_cast<const char*>(p), static_cast<size_t>(size))};
-  }
-  return text();
+  return StoredValue(StmtColumn{stmt, column}, type);
 }
 
 namespace {
@@ -147,7 +110,9 @@ void SessionImpl::AttachDatabases(const std::vector<std::string>& databases) {
 }
 
 std::vector<ResultColumn> SessionImpl::ResultColumns(sqlite3_stmt* stmt,
-                                                     const TranslatedQuery& query, bool has_row) {
+                                                     const TranslatedQuery& query, bool has_row,
+                                                     bool* all_typed) {
+  if (all_typed) *all_typed = true;
   int count = sqlite3_column_count(stmt);
   std::vector<ResultColumn> columns(static_cast<size_t>(count));
   QueryContext context = Context();
@@ -203,6 +168,7 @@ std::vector<ResultColumn> SessionImpl::ResultColumns(sqlite3_stmt* stmt,
     } else {
       column.type = RuntimeType(stmt, c, has_row);
       column.nullable = true;
+      if (all_typed) *all_typed = false;
     }
   }
   return columns;
@@ -221,6 +187,9 @@ long long SessionImpl::ExecSelect(TokenRange range) {
     ThrowSqlite(e, range);
   }
   ProgressGuard guard(file.Db().Get(), sink_);
+  if (query.databases.empty()) {
+    if (auto rows = RunGroupedJoin(range, context, stmt.Get(), query, file)) return *rows;
+  }
   auto step = [&]() {
     try {
       return stmt.Step();
@@ -242,6 +211,37 @@ long long SessionImpl::ExecSelect(TokenRange range) {
     ++rows;
     has_row = step();
   }
+  return rows;
+}
+
+std::optional<long long> SessionImpl::RunGroupedJoin(TokenRange range, const QueryContext& context,
+                                                     sqlite3_stmt* stmt,
+                                                     const TranslatedQuery& query,
+                                                     DatabaseFile& file) {
+  const std::optional<GroupedJoinPlan> plan = GroupedJoinPlan::Match(tokens_, range, context);
+  if (!plan) return std::nullopt;
+  bool all_typed = false;
+  const std::vector<ResultColumn> columns = ResultColumns(stmt, query, false, &all_typed);
+  // Columns typed by their first row would need SQLite to produce it.
+  if (!all_typed) return std::nullopt;
+  long long rows = 0;
+  bool started = false;
+  GroupedJoinPlan::Outcome outcome;
+  try {
+    outcome = plan->Run(
+        file, columns, [this] { return sink_->Cancelled(); },
+        [&](const Row& row) {
+          if (!started) sink_->Columns(columns);
+          started = true;
+          sink_->RowData(row);
+          ++rows;
+        });
+  } catch (const SqliteError& e) {
+    ThrowSqlite(e, range);
+  }
+  if (outcome == GroupedJoinPlan::Outcome::kCancelled) throw Cancelled{};
+  if (outcome == GroupedJoinPlan::Outcome::kNotExact) return std::nullopt;
+  if (!started) sink_->Columns(columns);
   return rows;
 }
 

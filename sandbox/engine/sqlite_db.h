@@ -101,6 +101,9 @@ class SqliteDb {
 
   /// Runs statements without results. Throws SqliteError.
   void Exec(const std::string& sql);
+  /// Runs one statement without results, kept prepared in the cache (for the statements
+  /// every write repeats: SAVEPOINT, RELEASE, COMMIT). Throws SqliteError.
+  void ExecCached(const std::string& sql);
   /// Prepares one statement. Throws SqliteError.
   SqliteStmt Prepare(const std::string& sql);
   /// The prepared statement for sql from this connection's cache (prepared on first use),

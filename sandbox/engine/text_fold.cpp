@@ -1,5 +1,6 @@
 #include "sandbox/engine/text_fold.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "sandbox/engine/utf8.h"
@@ -7,7 +8,7 @@
 namespace sandbox {
 namespace {
 
-char32_t ToUpper(char32_t cp) {
+constexpr char32_t ToUpper(char32_t cp) {
   if (cp >= 'a' && cp <= 'z') return cp == 'i' ? 0x130 : cp - 32;
   if (cp == 0x131) return 'I';  // dotless i
   if (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) return cp - 32;
@@ -43,7 +44,7 @@ char32_t ToLower(char32_t cp) {
 
 // Sort weight of an upper-cased code point: the Turkish alphabet order (C < Ç < D,
 // G < Ğ < H, I < İ, O < Ö < P, S < Ş < T, U < Ü < V), other letters near their base.
-std::uint32_t Weight(char32_t cp) {
+constexpr std::uint32_t Weight(char32_t cp) {
   if (cp < 'A') return cp;
   if (cp <= 'Z') return 0x1000 + (cp - 'A') * 16;
   if (cp < 0x80) return cp;
@@ -76,32 +77,75 @@ std::string_view TrimRight(std::string_view s) {
   return s;
 }
 
+// Weight(ToUpper(c)) of every ASCII character.
+struct AsciiWeights {
+  std::uint32_t of[0x80];
+  constexpr AsciiWeights() : of() {
+    for (char32_t c = 0; c < 0x80; ++c) of[c] = Weight(ToUpper(c));
+  }
+};
+constexpr AsciiWeights kAsciiWeights;
+
+bool IsContinuationAt(std::string_view s, size_t i) {
+  return i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80;
+}
+
 }  // namespace
 
 int CompareTurkishCi(std::string_view a, std::string_view b) {
+  if (a == b) return 0;  // the common case when sorting and grouping
   a = TrimRight(a);
   b = TrimRight(b);
-  size_t i = 0;
-  size_t j = 0;
+  // Equal bytes weigh the same: skip them, then step back to a byte where both texts start
+  // a character. Every byte that is not a continuation byte starts one (a sequence only ever
+  // takes continuation bytes after its lead), so what comes before decodes alike in both.
+  const size_t common = std::min(a.size(), b.size());
+  size_t i = static_cast<size_t>(
+      std::mismatch(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(common), b.begin()).first -
+      a.begin());
+  if (i == a.size() && i == b.size()) return 0;
+  while (i > 0 && (IsContinuationAt(a, i) || IsContinuationAt(b, i))) --i;
+  size_t j = i;
   while (i < a.size() && j < b.size()) {
-    // Fast path for plain ASCII other than the Turkish i pair.
-    unsigned char ca = static_cast<unsigned char>(a[i]);
-    unsigned char cb = static_cast<unsigned char>(b[j]);
-    if (ca < 0x80 && cb < 0x80 && ca != 'i' && cb != 'i' && ca != 'I' && cb != 'I') {
-      std::uint32_t ua = Weight((ca >= 'a' && ca <= 'z') ? ca - 32 : ca);
-      std::uint32_t ub = Weight((cb >= 'a' && cb <= 'z') ? cb - 32 : cb);
-      if (ua != ub) return ua < ub ? -1 : 1;
+    const auto ca = static_cast<unsigned char>(a[i]);
+    const auto cb = static_cast<unsigned char>(b[j]);
+    if (ca < 0x80 && cb < 0x80) {
+      const std::uint32_t x = kAsciiWeights.of[ca];
+      const std::uint32_t y = kAsciiWeights.of[cb];
+      if (x != y) return x < y ? -1 : 1;
       ++i;
       ++j;
       continue;
     }
-    std::uint32_t x = Weight(ToUpper(NextUtf8OrLatin1(a, i)));
-    std::uint32_t y = Weight(ToUpper(NextUtf8OrLatin1(b, j)));
+    const std::uint32_t x = Weight(ToUpper(NextUtf8OrLatin1(a, i)));
+    const std::uint32_t y = Weight(ToUpper(NextUtf8OrLatin1(b, j)));
     if (x != y) return x < y ? -1 : 1;
   }
   if (i < a.size()) return 1;
   if (j < b.size()) return -1;
   return 0;
+}
+
+std::string TurkishSortKey(std::string_view text) {
+  text = TrimRight(text);
+  std::string key;
+  key.reserve(text.size() * 3);
+  // Each weight as three bytes, most significant first: weights stay below 2^24.
+  auto append = [&key](std::uint32_t weight) {
+    key += static_cast<char>((weight >> 16) & 0xFF);
+    key += static_cast<char>((weight >> 8) & 0xFF);
+    key += static_cast<char>(weight & 0xFF);
+  };
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      append(kAsciiWeights.of[c]);
+      ++i;
+    } else {
+      append(Weight(ToUpper(NextUtf8OrLatin1(text, i))));
+    }
+  }
+  return key;
 }
 
 std::string TurkishUpper(std::string_view utf8) {

@@ -10,6 +10,10 @@ namespace sandbox {
 /// Returns <0, 0 or >0.
 int CompareTurkishCi(std::string_view a, std::string_view b);
 
+/// Bytes whose order (memcmp, shorter first) is CompareTurkishCi's: equal exactly when the
+/// texts compare equal. For keying and ordering texts without calling the comparison.
+std::string TurkishSortKey(std::string_view text);
+
 /// Upper / lower case with Turkish rules (i -> İ, ı -> I).
 std::string TurkishUpper(std::string_view utf8);
 std::string TurkishLower(std::string_view utf8);

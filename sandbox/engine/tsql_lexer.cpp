@@ -2,18 +2,27 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 #include "sandbox/engine/sql_messages.h"
 
 namespace sandbox {
 namespace {
 
+bool IsAsciiLetter(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsDigit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
 bool IsWordStart(unsigned char c) {
-  return std::isalpha(c) || c == '_' || c == '#' || c >= 0x80;
+  return IsAsciiLetter(c) || c == '_' || c == '#' || c >= 0x80;
 }
 bool IsWordChar(unsigned char c) {
-  return std::isalnum(c) || c == '_' || c == '#' || c == '@' || c == '$' || c >= 0x80;
+  return IsAsciiLetter(c) || IsDigit(c) || c == '_' || c == '#' || c == '@' || c == '$' ||
+         c >= 0x80;
+}
+char AsciiUpper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
 }
 
 int HexDigit(char c) {
@@ -27,21 +36,30 @@ class Lexer {
  public:
   explicit Lexer(std::string_view sql) : sql_(sql) {}
 
-  std::vector<Token> Run() {
-    std::vector<Token> tokens;
-    while (true) {
-      SkipBlanks();
-      Token token;
-      token.line = line_;
-      token.offset = pos_;
-      if (pos_ >= sql_.size()) {
-        token.kind = Token::Kind::kEnd;
-        tokens.push_back(token);
-        return tokens;
+  // Fills tokens from the front, reusing the tokens (and the room of their texts) that are
+  // there already; what is left over is dropped at the end.
+  void Run(std::vector<Token>& tokens) {
+    size_t count = 0;
+    try {
+      while (true) {
+        SkipBlanks();
+        if (count == tokens.size()) tokens.emplace_back();
+        Token& token = tokens[count++];
+        token.value.clear();
+        token.line = line_;
+        token.offset = pos_;
+        if (pos_ >= sql_.size()) {
+          token.kind = Token::Kind::kEnd;
+          token.text.clear();
+          tokens.resize(count);
+          return;
+        }
+        ReadToken(token);
+        token.text.assign(sql_.data() + token.offset, pos_ - token.offset);
       }
-      ReadToken(token);
-      token.text = std::string(sql_.substr(token.offset, pos_ - token.offset));
-      tokens.push_back(std::move(token));
+    } catch (...) {
+      tokens.clear();
+      throw;
     }
   }
 
@@ -92,26 +110,21 @@ class Lexer {
     int start_line = line_;
     size_t start = pos_;
     Advance();  // opening quote
-    std::string value;
+    std::string& value = token.value;
     while (true) {
-      if (pos_ >= sql_.size()) {
+      // Everything up to the next closing character is taken as it is.
+      const size_t stop = sql_.find(close, pos_);
+      if (stop == std::string_view::npos) {
         throw UnclosedQuote(std::string(sql_.substr(start + 1)), start_line);
       }
-      char c = sql_[pos_];
-      if (c == close) {
-        if (At(pos_ + 1) == close) {
-          value += close;
-          Advance();
-          Advance();
-          continue;
-        }
-        Advance();
-        break;
-      }
-      value += c;
-      Advance();
+      const std::string_view chunk = sql_.substr(pos_, stop - pos_);
+      value += chunk;
+      line_ += static_cast<int>(std::count(chunk.begin(), chunk.end(), '\n'));
+      pos_ = stop + 1;
+      if (At(pos_) != close) break;
+      value += close;  // a doubled closing character stands for itself
+      ++pos_;
     }
-    token.value = std::move(value);
   }
 
   void ReadToken(Token& token) {
@@ -152,21 +165,21 @@ class Lexer {
       }
       return;
     }
-    if (std::isdigit(c) || (c == '.' && std::isdigit(static_cast<unsigned char>(At(pos_ + 1))))) {
+    if (IsDigit(c) || (c == '.' && IsDigit(static_cast<unsigned char>(At(pos_ + 1))))) {
       token.kind = Token::Kind::kNumber;
-      while (std::isdigit(static_cast<unsigned char>(At(pos_)))) Advance();
+      while (IsDigit(static_cast<unsigned char>(At(pos_)))) Advance();
       if (At(pos_) == '.') {
         Advance();
-        while (std::isdigit(static_cast<unsigned char>(At(pos_)))) Advance();
+        while (IsDigit(static_cast<unsigned char>(At(pos_)))) Advance();
       }
       if (At(pos_) == 'e' || At(pos_) == 'E') {
         size_t save = pos_;
         Advance();
         if (At(pos_) == '+' || At(pos_) == '-') Advance();
-        if (!std::isdigit(static_cast<unsigned char>(At(pos_)))) {
+        if (!IsDigit(static_cast<unsigned char>(At(pos_)))) {
           pos_ = save;  // "1e" alone: the number ends before the e
         } else {
-          while (std::isdigit(static_cast<unsigned char>(At(pos_)))) Advance();
+          while (IsDigit(static_cast<unsigned char>(At(pos_)))) Advance();
         }
       }
       return;
@@ -180,13 +193,19 @@ class Lexer {
     }
     if (IsWordStart(c)) {
       token.kind = Token::Kind::kWord;
-      while (pos_ < sql_.size() && IsWordChar(static_cast<unsigned char>(sql_[pos_]))) Advance();
-      token.value = std::string(sql_.substr(token.offset, pos_ - token.offset));
+      // A word holds no line break: no line counting needed.
+      while (pos_ < sql_.size() && IsWordChar(static_cast<unsigned char>(sql_[pos_]))) ++pos_;
+      token.value.assign(sql_.data() + token.offset, pos_ - token.offset);
       return;
     }
     token.kind = Token::Kind::kOperator;
     static constexpr std::array<std::string_view, 10> kTwoChar = {"<=", ">=", "<>", "!=", "!<",
                                                                   "!>", "::", "+=", "-=", "||"};
+    static constexpr std::string_view kTwoCharStarts = "<>!:+-|";
+    if (kTwoCharStarts.find(static_cast<char>(c)) == std::string_view::npos) {
+      Advance();  // ( ) , and the like stand alone
+      return;
+    }
     for (std::string_view op : kTwoChar) {
       if (sql_.substr(pos_, 2) == op) {
         Advance();
@@ -209,19 +228,24 @@ bool Token::IsWord(std::string_view word) const {
 }
 
 std::vector<Token> Tokenize(std::string_view sql) {
-  return Lexer(sql).Run();
+  std::vector<Token> tokens;
+  Lexer(sql).Run(tokens);
+  return tokens;
+}
+
+void Tokenize(std::string_view sql, std::vector<Token>& tokens) {
+  Lexer(sql).Run(tokens);
 }
 
 std::string Upper(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : out) c = AsciiUpper(c);
   return out;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) ==
-                  std::toupper(static_cast<unsigned char>(y));
+           return AsciiUpper(x) == AsciiUpper(y);
          });
 }
 
@@ -243,8 +267,8 @@ bool IsReservedWord(std::string_view word) {
       "TABLE",      "THEN",     "TO",        "TOP",       "TRAN",    "TRANSACTION",
       "TRUNCATE",   "UNION",    "UNIQUE",    "UPDATE",    "USE",     "VALUES",
       "VIEW",       "WHEN",     "WHERE",     "WHILE",     "WITH",    "PERCENT"};
-  std::string upper = Upper(word);
-  return std::find(kReserved.begin(), kReserved.end(), upper) != kReserved.end();
+  return std::any_of(kReserved.begin(), kReserved.end(),
+                     [&](std::string_view reserved) { return EqualsNoCase(word, reserved); });
 }
 
 }  // namespace sandbox

@@ -34,6 +34,8 @@ struct Token {
 /// Splits a batch into tokens (comments and blanks dropped, a kEnd token last). Throws
 /// SqlError 105 for an unclosed string and 113 for an unclosed comment, as SQL Server does.
 std::vector<Token> Tokenize(std::string_view sql);
+/// As above, into tokens (cleared first); a vector kept from batch to batch keeps its room.
+void Tokenize(std::string_view sql, std::vector<Token>& tokens);
 
 /// ASCII upper case.
 std::string Upper(std::string_view text);

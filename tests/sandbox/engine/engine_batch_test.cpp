@@ -88,6 +88,22 @@ TEST_F(BatchTest, SyntaxErrorTextNamesTheToken) {
   }
 }
 
+// The session reuses its token list from batch to batch: a short batch after a long one must
+// end where its own text ends.
+TEST_F(BatchTest, AShortBatchAfterALongOneSeesOnlyItsOwnTokens) {
+  Ok(*session_,
+     "INSERT INTO T VALUES(1, N'uzun kısa')\n"
+     "INSERT INTO T VALUES(2, 'b')\nSELECT A, B FROM T WHERE A > 0 ORDER BY A");
+  // An incomplete batch is reported at its own last token.
+  RecordingSink incomplete = Run(*session_, "INSERT INTO T VALUES(3, 'c'");
+  ASSERT_EQ(incomplete.errors.size(), 1u);
+  EXPECT_STREQ(incomplete.errors[0].what(), "Incorrect syntax near 'c'.");
+  RecordingSink unclosed = Run(*session_, "SELECT 'x");
+  ASSERT_FALSE(unclosed.errors.empty());
+  EXPECT_EQ(unclosed.errors[0].number, 105);
+  EXPECT_EQ(Ok(*session_, "SELECT N'kısa'").Scalar(), Value{std::string("kısa")});
+}
+
 TEST_F(BatchTest, InvalidObjectEndsTheBatch) {
   RecordingSink sink = Run(*session_,
                            "INSERT INTO T VALUES(1, 'a')\n"

@@ -62,6 +62,17 @@ TEST_F(InsertTest, RecreatedTableStoresByItsNewTypes) {
   EXPECT_EQ(OnlyRow("SELECT A, B FROM YENI"), (Row{std::string("1"), std::int64_t{7}}));
 }
 
+// The session keeps the last column list it resolved: a new list, or the same list on a
+// table made again with its columns in another order, must land each value in its column.
+TEST_F(InsertTest, ColumnListsAreResolvedAgainForANewListOrTable) {
+  Ok(*session_, "CREATE TABLE IKI (A int NULL, B nvarchar(10) NULL)");
+  Ok(*session_, "INSERT INTO IKI(A, B) VALUES(1, N'x')\nINSERT INTO IKI(A, B) VALUES(2, N'y')");
+  Ok(*session_, "INSERT INTO IKI(B, A) VALUES(N'z', 3)");
+  Ok(*session_, "DROP TABLE IKI\nCREATE TABLE IKI (B nvarchar(10) NULL, A int NULL)");
+  Ok(*session_, "INSERT INTO IKI(A, B) VALUES(4, N'w')");
+  EXPECT_EQ(OnlyRow("SELECT A, B FROM IKI"), (Row{std::int64_t{4}, std::string("w")}));
+}
+
 TEST_F(InsertTest, InsertWithoutColumnListSkipsTheIdentity) {
   Ok(*session_, "INSERT INTO DEPO VALUES(N'01', N'Ana', NULL, 0, NULL, DEFAULT)");
   Row row = OnlyRow("SELECT ID, KODU, AKTIF FROM DEPO");
