@@ -190,10 +190,15 @@ grep ' devir-cli: ' "$work/cli.err" | sed 's/ devir-cli: / /' |
       if (build > 0) printf " (%.0f rows per CPU second)", rows / build
       printf "\n"
     }'
-run_seconds=$(grep ' devir-cli: ' "$work/cli.err" | tail -1 | awk -v e="$end" '{ printf "%.2f", e - $1 }')
-# The run stage's CPU, devir-cli's and the stand-in's.
-run_cpu=$(grep ' devir-cli: ' "$work/cli.err" | tail -1 |
-  awk -v c="$cli_cpu_total" -v s="$server_cpu" '{ printf "%.2f", (c - $2) + (s - $3) }')
+# The run stage ("x.txt") lasts from its line to the next stage's (the proof), or to
+# devir-cli's exit; its CPU is devir-cli's and the stand-in's.
+run_window=$(grep ' devir-cli: ' "$work/cli.err" |
+  awk -v e="$end" -v c="$cli_cpu_total" -v s="$server_cpu" '
+    found && !done { printf "%.2f %.2f", $1 - t, ($2 - cc) + ($3 - sc); done = 1 }
+    / devir-cli: x\.txt$/ { found = 1; t = $1; cc = $2; sc = $3 }
+    END { if (found && !done) printf "%.2f %.2f", e - t, (c - cc) + (s - sc) }')
+run_seconds=${run_window% *}
+run_cpu=${run_window#* }
 echo "statements run:        ${statements}"
 awk -v n="$statements" -v r="$run_seconds" -v t="$total" 'BEGIN {
   printf "statements per second: %.0f in the run stage (%.2f s), %.0f over the whole transfer\n",
