@@ -602,17 +602,6 @@ Value ToString(const Scalar& value, const ColumnTarget& target) {
 
 // ---- binary, uniqueidentifier -----------------------------------------------------------
 
-std::string HexUpper(const std::string& bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string text;
-  for (char c : bytes) {
-    auto b = static_cast<unsigned char>(c);
-    text += kHex[b >> 4];
-    text += kHex[b & 0xF];
-  }
-  return text;
-}
-
 Value ToBinary(const Scalar& value, const ColumnTarget& target) {
   SqlType type = target.type.type;
   std::string bytes;
@@ -702,6 +691,17 @@ Value ToUniqueIdentifier(const Scalar& value) {
 }
 
 }  // namespace
+
+std::string HexUpper(const std::string& bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (char c : bytes) {
+    auto b = static_cast<unsigned char>(c);
+    text += kHex[b >> 4];
+    text += kHex[b & 0xF];
+  }
+  return text;
+}
 
 Value ConvertToColumn(const Scalar& value, const ColumnTarget& target, DateFormat format) {
   const ColumnType& type = target.type;

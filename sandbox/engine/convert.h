@@ -61,6 +61,9 @@ Value ConvertForCast(const Scalar& value, const ColumnTarget& target, DateFormat
 /// the code page becomes '?'. Input and output UTF-8.
 std::string ToCodePage1254(const std::string& utf8);
 
+/// Bytes as upper-case hex digits, two a byte: "\x1f" -> "1F".
+std::string HexUpper(const std::string& bytes);
+
 /// A stored value of the given type as text, as CONVERT(nvarchar, value) style 0/121 would
 /// give it, for messages and for string concatenation of columns.
 /// Style 0 for float/real ("1.23457e+006", six significant digits), money (two decimals) and

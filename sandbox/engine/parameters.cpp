@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "sandbox/engine/convert.h"
 #include "sandbox/engine/schema.h"
 #include "sandbox/engine/sql_messages.h"
 #include "sandbox/engine/sqlite_db.h"
@@ -10,16 +11,6 @@ namespace sandbox {
 namespace {
 
 using Kind = Token::Kind;
-
-std::string Hex(const std::string& bytes) {
-  static const char* kDigits = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += kDigits[c >> 4];
-    out += kDigits[c & 0xF];
-  }
-  return out;
-}
 
 // The shortest text that reads back as the same double, as a float literal (with E).
 std::string FloatLiteral(double value) {
@@ -50,7 +41,7 @@ std::string Literal(const ColumnType& type, const Value& value) {
   if (std::holds_alternative<std::monostate>(value)) return "NULL";
   if (const auto* i = std::get_if<std::int64_t>(&value)) return std::to_string(*i);
   if (const auto* d = std::get_if<double>(&value)) return FloatLiteral(*d);
-  if (const auto* b = std::get_if<Blob>(&value)) return "0x" + Hex(b->bytes);
+  if (const auto* b = std::get_if<Blob>(&value)) return "0x" + HexUpper(b->bytes);
   const std::string& text = std::get<std::string>(value);
   switch (type.type) {
     case SqlType::Decimal:

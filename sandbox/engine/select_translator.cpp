@@ -18,16 +18,6 @@ bool IsStringToken(const Token& token) {
   return token.kind == Kind::kString || token.kind == Kind::kNString;
 }
 
-std::string Hex(const std::string& bytes) {
-  static const char* kDigits = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += kDigits[c >> 4];
-    out += kDigits[c & 0xF];
-  }
-  return out;
-}
-
 bool IsSchemaPart(const std::string& part) {
   return part.empty() || EqualsNoCase(part, "dbo");
 }
@@ -46,7 +36,8 @@ std::string SqlLiteral(const Value& value) {
     return text;
   }
   if (std::holds_alternative<std::string>(value)) return QuoteText(std::get<std::string>(value));
-  if (std::holds_alternative<Blob>(value)) return "X'" + Hex(std::get<Blob>(value).bytes) + "'";
+  if (std::holds_alternative<Blob>(value))
+    return "X'" + HexUpper(std::get<Blob>(value).bytes) + "'";
   return "NULL";
 }
 
@@ -161,7 +152,7 @@ std::string SelectTranslator::Emit(size_t begin, size_t end) {
         append(QuoteText(token.value));
         break;
       case Kind::kBinary:
-        append("X'" + Hex(token.value) + "'");
+        append("X'" + HexUpper(token.value) + "'");
         break;
       case Kind::kNumber:
         append(token.text);
