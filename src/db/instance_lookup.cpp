@@ -142,8 +142,9 @@ int LookUpInstancePort(const std::string& host, const std::string& instance,
     }
     const Clock::time_point round_end = std::min(end, Clock::now() + std::chrono::seconds(1));
     while (true) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(round_end - Clock::now());
+      // Rounded up: a remainder under a millisecond would poll for 0 ms and, at the end of
+      // the wait, send the request again and again until the clock passes `end`.
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(round_end - Clock::now());
       if (left.count() <= 0) break;
       pollfd ready{socket_fd.Get(), POLLIN, 0};
       const int rc = poll(&ready, 1, static_cast<int>(left.count()));
