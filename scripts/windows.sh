@@ -43,18 +43,6 @@ for file in devir-cli.exe README.md; do
 done
 echo "windows.sh: $zip:" $listing >&2
 
-# A fresh Wine prefix under the build tree, as the windows test preset names it.
-export WINEPREFIX=$PWD/build/windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-rm -rf "$WINEPREFIX"
-# Its messages (no 32-bit Wine, the prefix created) are no news here.
-prefix() { wineboot -i 2>/dev/null; }
-timed "a new Wine prefix (wineboot -i)" prefix
-timed "Windows tests under Wine" ctest --preset windows
-
-# The stand-in and the Linux devir-cli from the dev build that CI tests.
-timed "Linux build" devir_build dev --target devir-sandbox devir-cli
-sandbox=build/dev/sandbox/devir-sandbox
-linux_cli=build/dev/src/cli/devir-cli
 work=$(mktemp -d)
 pids=()
 cleanup() {
@@ -66,6 +54,25 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# A fresh Wine prefix under the build tree, as the windows test preset names it.
+export WINEPREFIX=$PWD/build/windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+rm -rf "$WINEPREFIX"
+mkdir -p "$WINEPREFIX"
+# One wineserver for every Wine process of this script, stopped by cleanup. Left to come and
+# go with the programs, it now and then shut down just as the next test program connected
+# ("wine client error:0: recvmsg: Connection reset by peer"), and that test failed unrun.
+wineserver -p
+# wineboot's messages (no 32-bit Wine, the prefix created) are no news here, and the services
+# it leaves running with the server must not hold this script's output open.
+prefix() { wineboot -i >/dev/null 2>&1 </dev/null; }
+timed "a new Wine prefix (wineboot -i)" prefix
+timed "Windows tests under Wine" ctest --preset windows
+
+# The stand-in and the Linux devir-cli from the dev build that CI tests.
+timed "Linux build" devir_build dev --target devir-sandbox devir-cli
+sandbox=build/dev/sandbox/devir-sandbox
+linux_cli=build/dev/src/cli/devir-cli
 
 # Seeds the sample closing year into a data folder and serves it on a free port; sets port.
 serve() {
