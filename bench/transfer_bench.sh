@@ -11,11 +11,14 @@
 # devir-cli and devir-sandbox. Then, on the same data in the same run, the script's lines
 # (the trace file) are run line by line with a new connection each, line by line on one
 # connection, and inside the stand-in without the wire (devir-sandbox run): the ratios of
-# devir's run to each are printed with their targets.
+# devir's run to each are printed with their targets. Last, the closing year is put back as
+# seeded and carried over once more through the real window (offscreen, devir_window_run),
+# for the window's time and peak memory.
 #
 # BENCH_KEEP=1 keeps the run's folder (trace file, stderr with timestamps, time -v output).
 # BENCH_SAMPLE (default 2000) and BENCH_POOLED_SAMPLE (default 10000) are the lines the two
-# line-by-line runners take, spread over the script; BENCH_RATIOS=0 skips the comparisons.
+# line-by-line runners take, spread over the script; BENCH_RATIOS=0 skips the comparisons and
+# BENCH_WINDOW=0 the window's run.
 set -euo pipefail
 
 scale=${1:-0.1}
@@ -32,6 +35,7 @@ bin="$root/build/release"
 sandbox="$bin/sandbox/devir-sandbox"
 cli="$bin/src/cli/devir-cli"
 line_runner="$bin/bench/devir_line_runner"
+window_run="$bin/bench/devir_window_run"
 
 if [ ! -x /usr/bin/time ]; then
   echo "installing GNU time" >&2
@@ -94,23 +98,34 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-"$sandbox" serve --data "$cache/data" --port 0 --browser-port 0 >"$work/serve.out" \
-  2>"$work/serve.err" &
-server_pid=$!
-port=""
-for _ in $(seq 1 600); do
-  if line=$(grep -m1 '^listening on ' "$work/serve.out" 2>/dev/null); then
-    port=${line##*:}
-    break
+# Starts the stand-in on $cache/data and sets server_pid and port.
+serve() {
+  "$sandbox" serve --data "$cache/data" --port 0 --browser-port 0 >"$work/serve.out" \
+    2>"$work/serve.err" &
+  server_pid=$!
+  port=""
+  for _ in $(seq 1 600); do
+    if line=$(grep -m1 '^listening on ' "$work/serve.out" 2>/dev/null); then
+      port=${line##*:}
+      break
+    fi
+    kill -0 "$server_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -z "$port" ]; then
+    echo "the stand-in did not start:" >&2
+    cat "$work/serve.err" >&2
+    exit 1
   fi
-  kill -0 "$server_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ -z "$port" ]; then
-  echo "the stand-in did not start:" >&2
-  cat "$work/serve.err" >&2
-  exit 1
-fi
+}
+stop_server() {
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+    server_pid=""
+  fi
+}
+serve
 
 # --- the transfer ----------------------------------------------------------------------------
 # Each stderr line of devir-cli gets the time it arrived and the CPU seconds so far of
@@ -207,7 +222,43 @@ echo "trace file:            $(stat -c %s "$work/X.TXT") bytes, $(wc -l <"$work/
 echo "peak RSS devir-cli:    ${cli_rss} kB (CPU ${cli_cpu} s)"
 echo "peak RSS devir-sandbox: ${server_hwm} (VmHWM; CPU ${server_cpu} s, serve, the transfer only)"
 
-if [ "$ratios" != 1 ]; then exit 0; fi
+# --- the same transfer through the window -------------------------------------------------
+# The real window (offscreen) clicked once on the closing year as seeded: its peak memory and
+# time. Skipped with BENCH_WINDOW=0 or when the release build has no window.
+window_step() {
+  if [ "${BENCH_WINDOW:-1}" != 1 ] || [ ! -x "$window_run" ]; then return 0; fi
+  stop_server
+  rm -rf "$cache/data"
+  cp -a "$cache/pristine" "$cache/data"
+  serve
+  # The window takes its template from "DB" beside the program and writes X.TXT in $HOME.
+  mkdir -p "$work/window/home"
+  cp "$window_run" "$work/window/"
+  cp -r "$work/DB" "$work/window/DB"
+  local start end status
+  start=$(now)
+  set +e
+  HOME="$work/window/home" LC_ALL=C.UTF-8 /usr/bin/time -v -o "$work/window.time" \
+    "$work/window/devir_window_run" --server "127.0.0.1,$port" --data-dir "$cache/data/" \
+    >"$work/window.out" 2>"$work/window.err"
+  status=$?
+  set -e
+  end=$(now)
+  if [ "$status" != 0 ]; then
+    echo "the window's transfer failed (exit $status):" >&2
+    cat "$work/window.out" "$work/window.err" >&2
+    exit 1
+  fi
+  awk -F': ' -v t="$(seconds "$start" "$end")" -v p="$(sed -n 's/^progress: //p' "$work/window.out")" '
+    /User time/ { u = $2 } /System time/ { s = $2 } /Maximum resident/ { m = $2 }
+    END { printf "the same transfer through the window (offscreen): %s s, %s statements run, peak RSS %s kB (CPU %.2f s)\n", t, p, m, u + s }' \
+    "$work/window.time"
+}
+
+if [ "$ratios" != 1 ]; then
+  window_step
+  exit 0
+fi
 
 # --- the same statements run other ways ------------------------------------------------------
 # Each runs in a fresh copy of the new year's template, attached beside E2018.
@@ -235,9 +286,7 @@ echo "the same statements run other ways, against devir's run stage (${statement
   "${run_seconds} s, ${run_cpu} s CPU of devir-cli and the stand-in):"
 sample_run per-line BENCHL "$per_line_sample"
 sample_run pooled BENCHP "$pooled_sample"
-kill "$server_pid"
-wait "$server_pid" 2>/dev/null || true
-server_pid=""
+stop_server
 
 # A ratio is how much longer the sample's rate would take for the whole script than devir's
 # run stage took, by the clock and by the CPU both processes spent.
@@ -272,3 +321,5 @@ if "$sandbox" --help 2>&1 | grep -q 'devir-sandbox run '; then
 else
   echo "  inside the stand-in (the floor):   not measured: this devir-sandbox has no run command"
 fi
+
+window_step
