@@ -25,6 +25,11 @@ void Collect(script::RowSource& rows, const std::string& sql, Finding& finding, 
   for (; !rows.Eof(); rows.Next()) finding.Add(example(rows));
 }
 
+// A movement as an example: its ID and item.
+std::string MovementExample(script::RowSource& row) {
+  return "ID " + Shown(row.FieldByName("ID")) + ", STOKKODU " + Shown(row.FieldByName("STOKKODU"));
+}
+
 void Report(CheckReport& report, Finding finding) {
   if (finding.count > 0) report.findings.push_back(std::move(finding));
 }
@@ -57,10 +62,7 @@ void CheckMovements(script::RowSource& rows, CheckScope scope, CheckReport& repo
   Collect(rows,
           "SELECT H.ID, H.STOKKODU FROM STOKHAREKET H WHERE H.STOKKODU IS NOT NULL AND NOT "
           "EXISTS (SELECT 1 FROM STOK S WHERE S.STOKKODU = H.STOKKODU) ORDER BY H.ID",
-          cardless, [](script::RowSource& row) {
-            return "ID " + Shown(row.FieldByName("ID")) + ", STOKKODU " +
-                   Shown(row.FieldByName("STOKKODU"));
-          });
+          cardless, MovementExample);
   Report(report, std::move(cardless));
 
   Finding negative{Severity::kWarning, "negative remaining quantities per depot and item",
@@ -79,10 +81,7 @@ void CheckMovements(script::RowSource& rows, CheckScope scope, CheckReport& repo
   Collect(rows,
           "SELECT ID, STOKKODU FROM STOKHAREKET WHERE GDEPO IS NULL AND CDEPO IS NULL "
           "ORDER BY ID",
-          no_depot, [](script::RowSource& row) {
-            return "ID " + Shown(row.FieldByName("ID")) + ", STOKKODU " +
-                   Shown(row.FieldByName("STOKKODU"));
-          });
+          no_depot, MovementExample);
   Report(report, std::move(no_depot));
 
   Finding other_depots{Severity::kWarning,
