@@ -2,7 +2,7 @@
 #   cmake --preset windows
 # The programs carry their C++ runtime (libstdc++, libgcc, winpthread) inside, so that
 # devir-cli.exe needs nothing beside it but Windows' own KERNEL32, msvcrt and ODBC32.
-# Built tests run under Wine when it is installed (wine64, wine).
+# Built tests run under Wine when it is installed.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -25,7 +25,8 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # libstdc++-6.dll back: the link line ends in static mode instead.
 set(CMAKE_LINK_SEARCH_END_STATIC ON)
 
-find_program(DEVIR_WINE NAMES wine wine64)
+# wine-run.sh starts them with a fixed address layout: see there.
+find_program(DEVIR_WINE NAMES wine)
 if(DEVIR_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${DEVIR_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
 endif()

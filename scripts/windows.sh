@@ -63,9 +63,11 @@ mkdir -p "$WINEPREFIX"
 # go with the programs, it now and then shut down just as the next test program connected
 # ("wine client error:0: recvmsg: Connection reset by peer"), and that test failed unrun.
 wineserver -p
+# Every Windows program starts through wine-run.sh, with a fixed address layout (see there).
+wine_run=cmake/wine-run.sh
 # wineboot's messages (no 32-bit Wine, the prefix created) are no news here, and the services
 # it leaves running with the server must not hold this script's output open.
-prefix() { wineboot -i >/dev/null 2>&1 </dev/null; }
+prefix() { "$wine_run" wineboot -i >/dev/null 2>&1 </dev/null; }
 timed "a new Wine prefix (wineboot -i)" prefix
 timed "Windows tests under Wine" ctest --preset windows
 
@@ -108,10 +110,10 @@ printf 'qolvanet\r\n' >"$password"
 # Wine takes code page 1254 from the locale's name, built into the build tree with the
 # Windows tests (see tests/CMakeLists.txt).
 in_turkish=(LOCPATH="$PWD/build/windows/wine-locales" LC_ALL=tr_TR.UTF-8)
-wine_data="$(env "${in_turkish[@]}" winepath -w "$data")\\"
-wine_password=$(env "${in_turkish[@]}" winepath -w "$password")
+wine_data="$(env "${in_turkish[@]}" "$wine_run" winepath -w "$data")\\"
+wine_password=$(env "${in_turkish[@]}" "$wine_run" winepath -w "$password")
 rm -f "$WINEPREFIX/drive_c/X.TXT"
-wine_cli=(env -u DEVIR_PASSWORD "${in_turkish[@]}" DEVIR_ODBC_DRIVER=FreeTDS wine
+wine_cli=(env -u DEVIR_PASSWORD "${in_turkish[@]}" DEVIR_ODBC_DRIVER=FreeTDS "$wine_run"
   "$program/devir-cli.exe" --server "127.0.0.1,$port" --password-file "$wine_password")
 timed "the transfer under Wine" "${wine_cli[@]}" "${common[@]}" --data-dir "$wine_data" |
   tee "$work/wine/summary" >&2
