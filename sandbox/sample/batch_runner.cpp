@@ -1,13 +1,12 @@
 #include "sandbox/sample/batch_runner.h"
 
-#include <optional>
 #include <stdexcept>
 
 namespace sandbox::sample {
 namespace {
 
 // Keeps the first error; the batch is left to finish as the server would, and the error is
-// thrown once ExecuteBatch has returned, so no exception crosses the engine.
+// handed back once ExecuteBatch has returned, so no exception crosses the engine.
 class FirstErrorSink final : public ResultSink {
  public:
   void Columns(const std::vector<ResultColumn>&) override {}
@@ -34,10 +33,14 @@ std::string Excerpt(const std::string& sql) {
 
 }  // namespace
 
-void RunBatch(Session& session, const std::string& sql) {
+std::optional<SqlError> FirstErrorOf(Session& session, const std::string& sql) {
   FirstErrorSink sink;
   session.ExecuteBatch(sql, sink);
-  if (const auto& error = sink.FirstError()) {
+  return sink.FirstError();
+}
+
+void RunBatch(Session& session, const std::string& sql) {
+  if (const auto error = FirstErrorOf(session, sql)) {
     throw std::runtime_error(
         "Msg " + std::to_string(error->number) + ", Level " + std::to_string(error->severity) +
         ", State " + std::to_string(error->state) + ", Line " + std::to_string(error->line) + ": " +

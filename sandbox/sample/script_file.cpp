@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "sandbox/sample/batch_runner.h"
+
 namespace sandbox::sample {
 namespace {
 
@@ -14,39 +16,13 @@ constexpr char kBegin[] = "BEGIN TRANSACTION";
 constexpr char kCommit[] = "COMMIT TRANSACTION";
 constexpr char kRollback[] = "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION";
 
-// The first error of a batch; results and messages are dropped.
-class FirstErrorSink final : public ResultSink {
- public:
-  void Columns(const std::vector<ResultColumn>&) override {}
-  void RowData(const Row&) override {}
-  void Info(int, int, int, const std::string&, int) override {}
-  void Error(const SqlError& error) override {
-    if (!first_error_) first_error_ = error;
-  }
-  void DatabaseChanged(const std::string&, const std::string&) override {}
-  void TransactionChanged(int, std::uint64_t) override {}
-  void StatementDone(long long, bool) override {}
-  bool Cancelled() override { return false; }
-
-  const std::optional<SqlError>& FirstError() const { return first_error_; }
-
- private:
-  std::optional<SqlError> first_error_;
-};
-
 std::string MessageOf(const SqlError& error) {
   return "Msg " + std::to_string(error.number) + ", Level " + std::to_string(error.severity) +
          ", State " + std::to_string(error.state) + ": " + error.what();
 }
 
-std::optional<SqlError> Run(Session& session, const std::string& sql) {
-  FirstErrorSink sink;
-  session.ExecuteBatch(sql, sink);
-  return sink.FirstError();
-}
-
 void RunOwn(Session& session, const std::string& sql) {
-  if (auto error = Run(session, sql)) {
+  if (auto error = FirstErrorOf(session, sql)) {
     throw std::runtime_error(sql + " failed: " + MessageOf(*error));
   }
 }
@@ -73,13 +49,13 @@ class Batch {
   // Runs the collected lines; on an error, rolls back and throws for the failing line.
   void Send() {
     if (numbers_.empty()) return;
-    if (auto error = Run(session_, text_)) {
+    if (auto error = FirstErrorOf(session_, text_)) {
       const std::size_t at =
           error->line >= 1 && static_cast<std::size_t>(error->line) <= numbers_.size()
               ? static_cast<std::size_t>(error->line) - 1
               : 0;
       const std::size_t line = numbers_[at];
-      Run(session_, kRollback);
+      FirstErrorOf(session_, kRollback);
       throw ScriptLineFailure(line, MessageOf(*error));
     }
     ++batches_;
@@ -176,7 +152,7 @@ ScriptRunSummary RunScript(Session& session, std::istream& script,
     ++summary.statements;
   }
   if (script.bad()) {
-    Run(session, kRollback);
+    FirstErrorOf(session, kRollback);
     throw std::runtime_error("cannot read the script after line " + std::to_string(number));
   }
   batch.Send();
